@@ -1,0 +1,15 @@
+// Message boxes formatted from a printf-style format with one argument.
+#pragma once
+
+#include "platform/System.h"
+
+// Shows text formatted from format (Shift-JIS) with the given caption. The
+// formatted text is cut, never overrun, at 1 KiB.
+platform::MessageAnswer ShowFormattedMessage(const char* caption,
+                                             platform::CaptionEncoding caption_encoding,
+                                             platform::MessageStyle style, const char* format,
+                                             ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;

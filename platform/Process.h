@@ -1,0 +1,39 @@
+// Process-level services of the frame: the executable's own path, the ANSI
+// code page's lead bytes, a critical section and a private heap. These run
+// during static construction, before any test could substitute a System, so
+// they are plain functions of the build's backend.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Full path of the running executable (GetModuleFileNameA): the number of
+// bytes written without the NUL, 0 when the path cannot be delivered.
+std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity);
+
+// Whether the byte starts a double-byte character in the system's ANSI code
+// page (on Linux: Shift-JIS, code page 932).
+bool IsAnsiLeadByte(unsigned char byte);
+
+// Lead bytes of code page 932, for callers that must not depend on the system.
+bool IsCp932LeadByte(unsigned char byte);
+
+// Storage for the platform's critical section, held by value.
+struct CriticalSectionStorage {
+  alignas(16) unsigned char bytes[64];
+};
+void CriticalSectionInit(CriticalSectionStorage* section);
+void CriticalSectionEnter(CriticalSectionStorage* section);
+void CriticalSectionLeave(CriticalSectionStorage* section);
+void CriticalSectionDelete(CriticalSectionStorage* section);
+
+// A private heap (HeapCreate/HeapAlloc/HeapFree/HeapDestroy).
+using PrivateHeap = void*;
+PrivateHeap PrivateHeapCreate();
+void* PrivateHeapAlloc(PrivateHeap heap, std::size_t size);
+bool PrivateHeapFree(PrivateHeap heap, void* block);
+void PrivateHeapDestroy(PrivateHeap heap);
+
+}  // namespace platform

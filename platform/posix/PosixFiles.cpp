@@ -1,0 +1,172 @@
+#include "platform/posix/PosixFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/WinePaths.h"
+
+namespace platform::posix {
+namespace {
+
+// Handles are descriptors plus one, so that descriptor 0 is never "none".
+NativeHandle HandleFromFd(int fd) { return static_cast<NativeHandle>(fd) + 1; }
+
+int FdFromHandle(NativeHandle handle) {
+  if (handle == kNoHandle || handle == kInvalidHandle) return -1;
+  return static_cast<int>(handle - 1);
+}
+
+bool HostPath(const char* path, std::string* host) {
+  if (MapWindowsPath(path, host)) return true;
+  SetLastWin32Error(kErrorPathNotFound);
+  return false;
+}
+
+int OpenFlags(FileOpenMode mode) {
+  return mode == FileOpenMode::kReadShareRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+}  // namespace
+
+NativeHandle FileOpen(const char* path, FileOpenMode mode) {
+  std::string host;
+  if (!HostPath(path, &host)) return kInvalidHandle;
+  int fd = open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+  if (fd < 0) return FailWithErrno(), kInvalidHandle;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    close(fd);
+    SetLastWin32Error(kErrorAccessDenied);
+    return kInvalidHandle;
+  }
+  return HandleFromFd(fd);
+}
+
+bool FileRead(NativeHandle file, void* buffer, std::uint32_t count, std::uint32_t* transferred) {
+  *transferred = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  // ReadFile on a disk file returns everything up to the end of the file.
+  while (*transferred < count) {
+    ssize_t got = read(FdFromHandle(file), out + *transferred, count - *transferred);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FailWithErrno();
+    if (got == 0) break;
+    *transferred += static_cast<std::uint32_t>(got);
+  }
+  return true;
+}
+
+bool FileWrite(NativeHandle file, const void* buffer, std::uint32_t count,
+               std::uint32_t* transferred) {
+  *transferred = 0;
+  const auto* in = static_cast<const unsigned char*>(buffer);
+  while (*transferred < count) {
+    ssize_t put = write(FdFromHandle(file), in + *transferred, count - *transferred);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return FailWithErrno();
+    *transferred += static_cast<std::uint32_t>(put);
+  }
+  return true;
+}
+
+std::uint32_t FileSeek(NativeHandle file, std::uint32_t distance_low, std::int32_t* distance_high,
+                       std::uint32_t origin) {
+  // Without a high part the distance is a signed 32-bit value, as in Win32.
+  std::int64_t distance =
+      distance_high ? static_cast<std::int64_t>((static_cast<std::uint64_t>(
+                          static_cast<std::uint32_t>(*distance_high)) << 32) | distance_low)
+                    : static_cast<std::int32_t>(distance_low);
+  int whence = origin == kSeekBegin ? SEEK_SET : origin == kSeekCurrent ? SEEK_CUR : SEEK_END;
+  if (origin > kSeekEnd) {
+    SetLastWin32Error(kErrorInvalidParameter);
+    return kInvalidSetFilePointer;
+  }
+  off_t position = lseek(FdFromHandle(file), static_cast<off_t>(distance), whence);
+  if (position < 0) return FailWithErrno(), kInvalidSetFilePointer;
+  if (distance_high) *distance_high = static_cast<std::int32_t>(position >> 32);
+  SetLastWin32Error(kErrorSuccess);
+  return static_cast<std::uint32_t>(position);
+}
+
+std::uint32_t FileSize(NativeHandle file, std::uint32_t* size_high) {
+  struct stat info;
+  if (fstat(FdFromHandle(file), &info) != 0) return FailWithErrno(), kInvalidFileSize;
+  std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  if (size_high) *size_high = static_cast<std::uint32_t>(size >> 32);
+  SetLastWin32Error(kErrorSuccess);
+  return static_cast<std::uint32_t>(size);
+}
+
+bool FileClose(NativeHandle file) {
+  if (close(FdFromHandle(file)) != 0) return FailWithErrno();
+  return true;
+}
+
+NativeHandle FileDuplicate(NativeHandle file) {
+  int fd = fcntl(FdFromHandle(file), F_DUPFD, 0);
+  if (fd < 0) return FailWithErrno(), kNoHandle;
+  return HandleFromFd(fd);
+}
+
+StreamHandle StreamCreate(const char* path) {
+  std::string host;
+  if (!HostPath(path, &host)) return nullptr;
+  FILE* stream = std::fopen(host.c_str(), "wb");
+  if (!stream) FailWithErrno();
+  return stream;
+}
+
+bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
+  if (size == 0) return true;
+  if (std::fwrite(data, 1, size, static_cast<FILE*>(stream)) != size) return FailWithErrno();
+  return true;
+}
+
+bool StreamSync(StreamHandle stream) {
+  FILE* file = static_cast<FILE*>(stream);
+  if (std::fflush(file) != 0) return FailWithErrno();
+  if (fsync(fileno(file)) != 0) return FailWithErrno();
+  return true;
+}
+
+bool StreamClose(StreamHandle stream) {
+  if (std::fclose(static_cast<FILE*>(stream)) != 0) return FailWithErrno();
+  return true;
+}
+
+bool PathExists(const char* path) {
+  std::string host;
+  struct stat info;
+  if (!HostPath(path, &host)) return false;
+  if (stat(host.c_str(), &info) != 0) return FailWithErrno();
+  return true;
+}
+
+bool PathDelete(const char* path) {
+  std::string host;
+  if (!HostPath(path, &host)) return false;
+  if (unlink(host.c_str()) != 0) return FailWithErrno();
+  return true;
+}
+
+bool PathMove(const char* from, const char* to) {
+  std::string host_from, host_to;
+  if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
+  // MoveFileA never replaces an existing file.
+  if (renameat2(AT_FDCWD, host_from.c_str(), AT_FDCWD, host_to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return FailWithErrno();
+  // File systems without RENAME_NOREPLACE: link refuses an existing target too.
+  if (link(host_from.c_str(), host_to.c_str()) != 0) return FailWithErrno();
+  if (unlink(host_from.c_str()) != 0) return FailWithErrno();
+  return true;
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,75 @@
+// The Linux backend: files and the registry of a Wine prefix, a terminal
+// dialog for message boxes, payloads linked into the executable.
+#include <cstdio>
+
+#include "platform/System.h"
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/PayloadTable.h"
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/TerminalDialog.h"
+#include "platform/posix/WineRegistry.h"
+
+namespace platform {
+namespace {
+
+class PosixSystem final : public System {
+ public:
+  NativeHandle FileOpen(const char* p, FileOpenMode m) override { return posix::FileOpen(p, m); }
+  bool FileRead(NativeHandle f, void* b, std::uint32_t c, std::uint32_t* t) override {
+    return posix::FileRead(f, b, c, t);
+  }
+  bool FileWrite(NativeHandle f, const void* b, std::uint32_t c, std::uint32_t* t) override {
+    return posix::FileWrite(f, b, c, t);
+  }
+  std::uint32_t FileSeek(NativeHandle f, std::uint32_t d, std::int32_t* h, std::uint32_t o) override {
+    return posix::FileSeek(f, d, h, o);
+  }
+  std::uint32_t FileSize(NativeHandle f, std::uint32_t* h) override { return posix::FileSize(f, h); }
+  bool FileClose(NativeHandle f) override { return posix::FileClose(f); }
+  NativeHandle FileDuplicate(NativeHandle f) override { return posix::FileDuplicate(f); }
+
+  StreamHandle StreamCreate(const char* p) override { return posix::StreamCreate(p); }
+  bool StreamWrite(StreamHandle s, const void* d, std::size_t n) override {
+    return posix::StreamWrite(s, d, n);
+  }
+  bool StreamSync(StreamHandle s) override { return posix::StreamSync(s); }
+  bool StreamClose(StreamHandle s) override { return posix::StreamClose(s); }
+
+  bool PathExists(const char* p) override { return posix::PathExists(p); }
+  bool PathDelete(const char* p) override { return posix::PathDelete(p); }
+  bool PathMove(const char* f, const char* t) override { return posix::PathMove(f, t); }
+  std::uint32_t LastError() override { return posix::LastWin32Error(); }
+
+  std::int32_t RegistryOpen(NativeHandle r, const char* s, std::uint32_t a, NativeHandle* k) override {
+    return posix::WineRegistryOpen(r, s, a, k);
+  }
+  std::int32_t RegistryQuery(NativeHandle k, const char* n, std::uint32_t* t, unsigned char* d,
+                             std::uint32_t* s) override {
+    return posix::WineRegistryQuery(k, n, t, d, s);
+  }
+  std::int32_t RegistryClose(NativeHandle k) override { return posix::WineRegistryClose(k); }
+
+  MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
+                            MessageStyle style) override {
+    return posix::ShowTerminalDialog(text, caption, encoding, style, stdin, stderr);
+  }
+
+  PayloadBytes FindPayload(int id) override {
+    for (std::size_t i = 0; i < posix::kPayloadCount; ++i) {
+      const posix::PayloadRecord& record = posix::kPayloadTable[i];
+      if (record.id == id) {
+        return {record.begin, static_cast<std::uint32_t>(record.end - record.begin)};
+      }
+    }
+    return {nullptr, 0};
+  }
+};
+
+}  // namespace
+
+System& NativeSystem() {
+  static PosixSystem system;
+  return system;
+}
+
+}  // namespace platform

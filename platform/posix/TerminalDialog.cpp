@@ -1,0 +1,49 @@
+#include "platform/posix/TerminalDialog.h"
+
+#include <cctype>
+#include <string>
+
+#include "platform/posix/CodePage.h"
+
+namespace platform::posix {
+namespace {
+
+std::string ReadLine(std::FILE* in) {
+  std::string line;
+  int c;
+  while ((c = std::fgetc(in)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
+  return line;
+}
+
+std::string Trim(const std::string& s) {
+  std::size_t begin = 0, end = s.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(s[begin]))) ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(s[end - 1]))) --end;
+  return s.substr(begin, end - begin);
+}
+
+}  // namespace
+
+bool IsYesAnswer(const char* line) {
+  std::string answer = Trim(line);
+  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return answer == "y" || answer == "yes";
+}
+
+MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
+                                 CaptionEncoding caption_encoding, MessageStyle style,
+                                 std::FILE* in, std::FILE* out) {
+  std::string shown_caption =
+      caption_encoding == CaptionEncoding::kShiftJis ? Cp932ToUtf8Lossy(caption) : caption;
+  std::fprintf(out, "[%s] %s", shown_caption.c_str(), Cp932ToUtf8Lossy(text).c_str());
+  if (style != MessageStyle::kQuestion) {
+    std::fputc('\n', out);
+    std::fflush(out);
+    return MessageAnswer::kOk;
+  }
+  std::fputs(" [y/N] ", out);
+  std::fflush(out);
+  return IsYesAnswer(ReadLine(in).c_str()) ? MessageAnswer::kYes : MessageAnswer::kNo;
+}
+
+}  // namespace platform::posix

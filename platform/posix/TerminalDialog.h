@@ -1,0 +1,21 @@
+// Message boxes as a terminal dialog on standard error.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/System.h"
+
+namespace platform::posix {
+
+// Prints "[caption] text" (Shift-JIS converted to UTF-8; a caption in the
+// system's encoding is printed as it is); for a question adds
+// " [y/N] " and reads one line: "y" or "yes" in any case, blanks ignored, is
+// Yes, anything else (end of input too) is No.
+MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
+                                 CaptionEncoding caption_encoding, MessageStyle style,
+                                 std::FILE* in, std::FILE* out);
+
+// Whether a line typed at the prompt means Yes.
+bool IsYesAnswer(const char* line);
+
+}  // namespace platform::posix

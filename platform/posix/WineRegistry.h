@@ -1,0 +1,17 @@
+// HKEY_LOCAL_MACHINE of a Wine prefix, read from <prefix>/system.reg, with the
+// semantics of RegOpenKeyExA / RegQueryValueExA / RegCloseKey.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/System.h"
+
+namespace platform::posix {
+
+std::int32_t WineRegistryOpen(NativeHandle root, const char* subkey, std::uint32_t access,
+                              NativeHandle* key);
+std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
+                               unsigned char* data, std::uint32_t* size);
+std::int32_t WineRegistryClose(NativeHandle key);
+
+}  // namespace platform::posix

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "archive/ArchiveFormat.h"
+
+namespace {
+
+ArchiveEntry MakeEntry(const char* name, std::uint32_t size, std::uint32_t offset,
+                       unsigned char filler) {
+  ArchiveEntry entry;
+  std::memset(entry.name, filler, sizeof entry.name);
+  std::memcpy(entry.name, name, std::strlen(name) + 1);
+  entry.size = size;
+  entry.offset = offset;
+  return entry;
+}
+
+TEST(ArchiveFormatTest, ScramblesOneEntryToKnownBytes) {
+  // Worked out by hand: each name byte ^ 0x6B, size ^ 0x2C9E4A17, offset ^ 0x4B1D7E63.
+  ArchiveEntry entry = MakeEntry("T27C.MES", 19974, 0xA4, 0xAA);
+  ScrambleEntry(&entry);
+  const unsigned char expected[32] = {
+      0x3F, 0x59, 0x5C, 0x28, 0x45, 0x26, 0x2E, 0x38, 0x6B, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1,
+      0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0x11, 0x04, 0x9E, 0x2C, 0xC7, 0x7E, 0x1D, 0x4B,
+  };
+  EXPECT_EQ(std::memcmp(&entry, expected, sizeof expected), 0);
+}
+
+TEST(ArchiveFormatTest, ScramblingTwiceRestoresEveryByte) {
+  ArchiveEntry entries[3] = {
+      MakeEntry("A.MES", 1, 100, 0x00),
+      MakeEntry("C_TALK00.MES", 0xFFFFFFFF, 0, 0x5A),
+      MakeEntry("12345678901234567890123", 7, 0x80000000u, 0x00),  // 23 bytes: NUL in byte 23
+  };
+  ArchiveEntry original[3];
+  std::memcpy(original, entries, sizeof entries);
+  ScrambleEntries(entries, 3);
+  EXPECT_NE(std::memcmp(original, entries, sizeof entries), 0);
+  ScrambleEntries(entries, 3);
+  EXPECT_EQ(std::memcmp(original, entries, sizeof entries), 0);
+}
+
+TEST(ArchiveFormatTest, ScramblesOnlyTheGivenCount) {
+  ArchiveEntry entries[2] = {MakeEntry("A", 1, 2, 0), MakeEntry("B", 3, 4, 0)};
+  ArchiveEntry second = entries[1];
+  ScrambleEntries(entries, 1);
+  EXPECT_EQ(std::memcmp(&entries[1], &second, sizeof second), 0);
+  ScrambleEntries(entries, 0);
+}
+
+}  // namespace
