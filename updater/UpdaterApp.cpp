@@ -1,9 +1,125 @@
 #include "updater/UpdaterApp.h"
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "archive/MesArchive.h"
+#include "platform/MessageBox.h"
+#include "platform/RegistryKey.h"
+#include "updater/MessageTexts.h"
+#include "updater/PatchSet.h"
+
+using platform::MessageStyle;
+using platform::Sys;
+
+namespace {
+
+constexpr char kGameKey[] = "SoftWare\\velk\\MIRKAN";
+constexpr char kInstallPathValue[] = "InstPath";
+constexpr char kArchiveName[] = "\\mes.arc";
+constexpr char kNewFileFormat[] = "%s_";
+// The new file's path adds one byte to the archive path.
+constexpr std::size_t kLongestArchivePath = kMaxPath - 2;
+
+void ShowFromApp(const char* text, MessageStyle style) {
+  Sys().ShowMessage(text, GetApp()->base_name(), platform::CaptionEncoding::kSystem, style);
+}
+
+void ShowSwapFailure(const char* format) {
+  ShowFormattedMessage(text::kCaptionSwap, platform::CaptionEncoding::kShiftJis,
+                       MessageStyle::kWarning, format, static_cast<int>(Sys().LastError()));
+}
+
+}  // namespace
+
 UpdaterApp::UpdaterApp() : archive_path_{} {}
 
-std::int32_t UpdaterApp::Init() { return 0; }
+std::int32_t UpdaterApp::Init() {
+  if (!ReadArchivePath()) {
+    ShowFromApp(text::kNotInstalled, MessageStyle::kInformation);
+    return 0;
+  }
+  return Confirm() ? 1 : 0;
+}
 
 void UpdaterApp::Exit() {}
 
-std::int32_t UpdaterApp::Run() { return 1; }
+std::int32_t UpdaterApp::Run() {
+  if (UpdateArchive()) ShowFromApp(text::kUpdateCompleted, MessageStyle::kWarning);
+  return 1;
+}
+
+// The key is closed when this returns, before the player is asked anything.
+bool UpdaterApp::ReadArchivePath() {
+  RegistryKey key;
+  if (!key.Open(platform::kHkeyLocalMachine, kGameKey, platform::kKeyAllAccess)) return false;
+  std::uint32_t type = 0;
+  std::uint32_t size = kMaxPath;
+  if (!key.QueryValue(kInstallPathValue, &type, reinterpret_cast<unsigned char*>(archive_path_),
+                      &size)) {
+    return false;
+  }
+  // A value that fills the buffer without a NUL, or leaves no room for the
+  // archive's name and the new file's underscore, names no usable folder.
+  if (std::memchr(archive_path_, '\0', kMaxPath) == nullptr) return false;
+  if (std::strlen(archive_path_) + std::strlen(kArchiveName) > kLongestArchivePath) return false;
+  std::strcat(archive_path_, kArchiveName);
+  return true;
+}
+
+bool UpdaterApp::Confirm() {
+  return Sys().ShowMessage(text::kConfirmUpdate, GetApp()->base_name(),
+                           platform::CaptionEncoding::kSystem, MessageStyle::kQuestion) ==
+         platform::MessageAnswer::kYes;
+}
+
+bool UpdaterApp::UpdateArchive() {
+  char new_path[kMaxPath];
+  std::snprintf(new_path, sizeof new_path, kNewFileFormat, archive_path_);
+
+  // A run that died between the delete and the rename left no archive but a
+  // complete new one: finish that swap instead of reporting a missing archive.
+  if (!Sys().PathExists(archive_path_) && MesArchive::IsCompleteArchive(new_path)) {
+    return MoveIntoPlace(new_path);
+  }
+
+  std::unique_ptr<MesArchive> archive(new MesArchive);
+  bool written = RebuildInto(archive.get(), new_path);
+  // The old archive's handle must be closed before it can be deleted.
+  archive->ReleaseArchive();
+  archive.reset();
+  return written && SwapIn(new_path);
+}
+
+bool UpdaterApp::RebuildInto(MesArchive* archive, const char* new_path) {
+  if (!archive->OpenArchive(archive_path_)) return false;
+
+  const char* names[PatchSet::kCount];
+  for (std::uint32_t p = 0; p < PatchSet::kCount; ++p) names[p] = PatchSet::kEntries[p].name;
+  if (!archive->LoadIndexForRewrite(archive_path_, PatchSet::kCount, names)) return false;
+
+  for (const PatchSetEntry& entry : PatchSet::kEntries) {
+    platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    if (payload.data == nullptr) {
+      ShowFormattedMessage(text::kCaptionArchive, platform::CaptionEncoding::kShiftJis,
+                           MessageStyle::kInformation, text::kEntryNotFound, entry.name);
+      return false;
+    }
+    if (!archive->AppendEntry(entry.name, payload.size, payload.data)) return false;
+  }
+  // A failed write has already been reported and left no new file behind.
+  return archive->WriteArchive(new_path, PatchSet::kCount) == 1;
+}
+
+// The new archive is complete and on stable storage: replace the old one.
+bool UpdaterApp::SwapIn(const char* new_path) {
+  if (!Sys().PathDelete(archive_path_)) ShowSwapFailure(text::kDeleteFailed);
+  return MoveIntoPlace(new_path);
+}
+
+bool UpdaterApp::MoveIntoPlace(const char* new_path) {
+  if (Sys().PathMove(new_path, archive_path_)) return true;
+  ShowSwapFailure(text::kRenameFailed);
+  return false;
+}

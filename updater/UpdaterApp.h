@@ -6,16 +6,28 @@
 
 #include "app/AppBase.h"
 
+class MesArchive;
+
 class UpdaterApp : public AppBase {
  public:
   UpdaterApp();
 
+  // Locates the archive and asks the player: 1 to go on, 0 to stop.
   std::int32_t Init() override;
   void Exit() override;
+  // Updates and reports; always 1.
   std::int32_t Run() override;
 
   const char* archive_path() const { return archive_path_; }
 
  private:
+  bool ReadArchivePath();
+  bool Confirm();
+  // True when the rebuilt archive is in place under the archive path.
+  bool UpdateArchive();
+  bool RebuildInto(MesArchive* archive, const char* new_path);
+  bool SwapIn(const char* new_path);
+  bool MoveIntoPlace(const char* new_path);
+
   char archive_path_[kMaxPath];
 };

@@ -1,6 +1,8 @@
 // The Windows backend: each operation is the Win32 call it is named after.
 #include <windows.h>
 
+#include <io.h>
+
 #include <cstdio>
 
 #include "platform/System.h"

@@ -14,4 +14,6 @@ fi
 test -f "$prefix/system.reg"
 "$wine" reg add 'HKLM\Software\MesUpdateTest' /v Text /t REG_SZ /d 'テスト値' /f >/dev/null
 "$wine" reg add 'HKLM\Software\MesUpdateTest\Sub' /v Number /t REG_DWORD /d 42 /f >/dev/null
+"$wine" reg add 'HKLM\Software\MesUpdateTest' /v Text /t REG_SZ /d 'テスト値' /f /reg:32 >/dev/null
+"$wine" reg add 'HKLM\Software\MesUpdateTest\Sub' /v Number /t REG_DWORD /d 42 /f /reg:32 >/dev/null
 wineserver -w

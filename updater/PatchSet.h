@@ -1,0 +1,21 @@
+// The five entries the update adds to mes.arc, each paired by position with a
+// "MODULE" resource of the executable that holds its new data.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/System.h"
+
+struct PatchSetEntry {
+  const char* name;  // upper case, at most 21 bytes so "__" still fits
+  int resource_id;
+};
+
+struct PatchSet {
+  static constexpr std::uint32_t kCount = 5;
+  static const PatchSetEntry kEntries[kCount];
+};
+
+// The bytes of one payload resource: read-only, valid until the process ends.
+// data is null when the executable does not carry the resource.
+platform::PayloadBytes LoadPayload(int resource_id);
