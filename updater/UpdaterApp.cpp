@@ -76,7 +76,8 @@ bool UpdaterApp::Confirm() {
 
 bool UpdaterApp::UpdateArchive() {
   char new_path[kMaxPath];
-  std::snprintf(new_path, sizeof new_path, kNewFileFormat, archive_path_);
+  int length = std::snprintf(new_path, sizeof new_path, kNewFileFormat, archive_path_);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof new_path) return false;
 
   // A run that died between the delete and the rename left no archive but a
   // complete new one: finish that swap instead of reporting a missing archive.

@@ -1,5 +1,7 @@
 #include "platform/posix/TerminalDialog.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <string>
 
@@ -43,7 +45,13 @@ MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
   }
   std::fputs(" [y/N] ", out);
   std::fflush(out);
-  return IsYesAnswer(ReadLine(in).c_str()) ? MessageAnswer::kYes : MessageAnswer::kNo;
+  std::string answer = ReadLine(in);
+  // A terminal echoes the player's Enter; piped answers need the line ended.
+  if (!isatty(fileno(in))) {
+    std::fputc('\n', out);
+    std::fflush(out);
+  }
+  return IsYesAnswer(answer.c_str()) ? MessageAnswer::kYes : MessageAnswer::kNo;
 }
 
 }  // namespace platform::posix

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# End-to-end scenarios for the Linux build: each one makes a throwaway Wine
+# prefix (system.reg and drive_c), runs the updater with a typed answer and
+# checks what it said, its exit code and the files it left.
+# Usage: linux_e2e.sh MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR
+set -uo pipefail
+mesupdate=$1
+fixture=$2
+resources=$3
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+passed=0
+failed=0
+
+NL=$'\n'
+CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "
+DONE="[mesupdate] 「ミルカナ」のシステムが無事更新されました。"
+NOT_INSTALLED="[mesupdate] 「ミルカナ」がインストールされていません。"
+
+# A prefix whose registry holds InstPath (given as Wine writes it, escaped)
+# under the key a 32-bit program reads. Sets: prefix, game (host folder).
+# make_prefix NAME ARCH INSTPATH_ESCAPED GAME_SUBDIR [KEY]
+make_prefix() {
+  local name=$1 arch=$2 value=$3 subdir=$4
+  local key=${5:-Software\\\\velk\\\\MIRKAN}
+  prefix=$root/$name
+  game=$prefix/drive_c/$subdir
+  mkdir -p "$game" "$prefix/dosdevices"
+  ln -s ../drive_c "$prefix/dosdevices/c:"
+  {
+    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=%s\n\n' "$arch"
+    printf '[Software\\\\Wine] 1733550000\n#time=1db48a1f2c3d4e5\n"Version"="8.0"\n\n'
+    if [ -n "$value" ]; then
+      printf '[%s] 1733550000\n#time=1db48a1f2c3d4e5\n"InstPath"="%s"\n' "$key" "$value"
+    fi
+  } >"$prefix/system.reg"
+}
+
+# A sample archive with two of the five names among others.
+make_archive() {
+  "$fixture" make "$1" SYSTEM.MES:1200 T27C.MES:5000 C_TALK01.MES:777 T09C.MES:64 \
+    EMPTY.MES:0 T10A.MES:3000
+}
+
+# run_updater ANSWER: runs in the current prefix; sets out and code.
+run_updater() {
+  out=$(printf '%s\n' "$1" | WINEPREFIX=$prefix "$mesupdate" 2>&1 >/dev/null)
+  code=$?
+}
+
+check() {  # check NAME CONDITION-DESCRIPTION COMMAND...
+  local name=$1 what=$2
+  shift 2
+  if "$@"; then return 0; fi
+  echo "FAIL $name: $what"
+  scenario_ok=0
+}
+
+expect_output() {
+  if [ "$out" != "$2" ]; then
+    echo "FAIL $1: output was:"
+    printf '%s\n' "$out" | sed 's/^/    /'
+    echo "  expected:"
+    printf '%s\n' "$2" | sed 's/^/    /'
+    scenario_ok=0
+  fi
+}
+
+finish() {
+  if [ "$scenario_ok" = 1 ]; then
+    echo "PASS $1"
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+}
+
+# An update that went through: completion reported, archive updated.
+expect_updated() {  # NAME OLD_COPY ARCHIVE
+  expect_output "$1" "$CONFIRM$NL$DONE"
+  check "$1" "exit code $code, expected 1" test "$code" = 1
+  check "$1" "archive not updated correctly" "$fixture" verify-update "$2" "$3" "$resources"
+  check "$1" "mes.arc_ left behind" test ! -e "$3_"
+}
+
+scenario_success_in_japanese_folder() {
+  local name=success-japanese-folder; scenario_ok=1
+  # C:\Games\ミルカナ表ソ (表 and ソ end in the byte 0x5C in Shift-JIS).
+  make_prefix $name win32 'C:\\Games\\\x30df\x30eb\x30ab\x30ca\x8868\x30bd' 'Games/ミルカナ表ソ'
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  run_updater y
+  expect_updated $name "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+scenario_answer_no() {
+  local name=answer-no; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  run_updater n
+  expect_output $name "$CONFIRM"
+  check $name "exit code $code, expected 255" test "$code" = 255
+  check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  check $name "mes.arc_ written" test ! -e "$game/mes.arc_"
+  finish $name
+}
+
+scenario_no_key() {
+  local name=no-key; scenario_ok=1
+  make_prefix $name win32 '' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  run_updater y
+  expect_output $name "$NOT_INSTALLED"
+  check $name "exit code $code, expected 255" test "$code" = 255
+  check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+scenario_archive_missing() {
+  local name=archive-missing; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  run_updater y
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  check $name "exit code $code, expected 1" test "$code" = 1
+  check $name "files appeared" test -z "$(ls -A "$game")"
+  finish $name
+}
+
+scenario_stale_new_file() {
+  local name=stale-new-file; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  printf 'left over from an earlier attempt' >"$game/mes.arc_"
+  run_updater yes
+  expect_updated $name "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+scenario_win64_prefix() {
+  local name=win64-prefix-wow6432node; scenario_ok=1
+  # A 64-bit prefix: a 32-bit program reads the key under Wow6432Node.
+  make_prefix $name win64 'C:\\Mirkan' Mirkan 'Software\\Wow6432Node\\velk\\MIRKAN'
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  run_updater ' Y '
+  expect_updated $name "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+scenario_trailing_backslash_and_upper_case_file() {
+  local name=trailing-backslash-upper-case; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan\\' Mirkan
+  make_archive "$game/MES.ARC"; cp "$game/MES.ARC" "$root/$name.old"
+  run_updater y
+  expect_output $name "$CONFIRM$NL$DONE"
+  check $name "exit code $code" test "$code" = 1
+  check $name "old MES.ARC still there" test ! -e "$game/MES.ARC"
+  check $name "archive not updated" "$fixture" verify-update "$root/$name.old" "$game/mes.arc" "$resources"
+  finish $name
+}
+
+scenario_three_runs() {
+  local name=three-runs-keep-every-entry; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"
+  local run
+  for run in 1 2 3; do
+    cp "$game/mes.arc" "$root/$name.$run"
+    run_updater y
+    expect_updated "$name (run $run)" "$root/$name.$run" "$game/mes.arc"
+  done
+  finish $name
+}
+
+scenario_interrupted_swap_finished() {
+  local name=interrupted-swap-finished; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/old"
+  "$fixture" make "$game/mes.arc_" A.MES:10 T27C.MES__:20 T27C.MES:30
+  cp "$game/mes.arc_" "$root/$name.new"
+  rm "$game/old"
+  run_updater y
+  expect_output $name "$CONFIRM$NL$DONE"
+  check $name "exit code $code" test "$code" = 1
+  check $name "new archive not moved into place" cmp -s "$root/$name.new" "$game/mes.arc"
+  check $name "mes.arc_ left behind" test ! -e "$game/mes.arc_"
+  finish $name
+}
+
+scenario_truncated_leftover_kept() {
+  local name=truncated-leftover-left-alone; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  "$fixture" make "$root/$name.full" A.MES:100 B.MES:200
+  head -c 250 "$root/$name.full" >"$game/mes.arc_"
+  cp "$game/mes.arc_" "$root/$name.partial"
+  run_updater y
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  check $name "exit code $code" test "$code" = 1
+  check $name "partial file moved or changed" cmp -s "$root/$name.partial" "$game/mes.arc_"
+  check $name "archive appeared" test ! -e "$game/mes.arc"
+  finish $name
+}
+
+scenario_path_too_long() {
+  local name=install-path-too-long; scenario_ok=1
+  # 251 bytes + "\mes.arc" + "_" would not fit in 260 bytes.
+  local long
+  long=$(printf 'C:\\\\%0248d' 0)
+  make_prefix $name win32 "$long" Mirkan
+  run_updater y
+  expect_output $name "$NOT_INSTALLED"
+  check $name "exit code $code" test "$code" = 255
+  finish $name
+}
+
+scenario_success_in_japanese_folder
+scenario_answer_no
+scenario_no_key
+scenario_archive_missing
+scenario_stale_new_file
+scenario_win64_prefix
+scenario_trailing_backslash_and_upper_case_file
+scenario_three_runs
+scenario_interrupted_swap_finished
+scenario_truncated_leftover_kept
+scenario_path_too_long
+
+echo "e2e-linux: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

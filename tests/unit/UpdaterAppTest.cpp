@@ -1,0 +1,167 @@
+// The update procedure in-process: what the player is told, with which
+// caption and style, the exit code and the files left behind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/ArchiveBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestInstall.h"
+#include "support/UpdaterHarness.h"
+#include "updater/MessageTexts.h"
+#include "updater/PatchSet.h"
+
+namespace {
+
+using platform::MessageStyle;
+
+class UpdaterAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    system_.install_path = install_.install_path();
+    archive_ = install_.HostPath("mes.arc");
+    new_file_ = install_.HostPath("mes.arc_");
+  }
+
+  std::string WriteSampleArchive() {
+    std::string bytes = archive_test::ArchiveBuilder()
+                            .AddSized("SYSTEM.MES", 300, 1)
+                            .AddSized("T27C.MES", 200, 2)
+                            .AddSized("EMPTY.MES", 0, 3)
+                            .AddSized("T09C.MES", 50, 4)
+                            .Build();
+    Write("mes.arc", bytes);
+    return bytes;
+  }
+
+  void ExpectMessage(std::size_t index, const std::string& text, const std::string& caption,
+                     MessageStyle style) {
+    ASSERT_LT(index, system_.messages.size());
+    EXPECT_EQ(system_.messages[index].text, text) << "message " << index;
+    EXPECT_EQ(system_.messages[index].caption, caption) << "message " << index;
+    EXPECT_EQ(system_.messages[index].style, style) << "message " << index;
+  }
+
+  void ExpectConfirmationFirst() {
+    ExpectMessage(0, text::kConfirmUpdate, "unit_tests", MessageStyle::kQuestion);
+  }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    WriteFileBytes(install_.HostPath(name), bytes);
+  }
+
+  TestInstall install_;
+  UpdaterSystem system_;
+  std::string archive_;
+  std::string new_file_;
+};
+
+TEST_F(UpdaterAppTest, UpdatesTheArchiveAndReportsCompletion) {
+  std::string old_bytes = WriteSampleArchive();
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 2u);
+  ExpectConfirmationFirst();
+  ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
+  EXPECT_FALSE(archive_test::FileExists(new_file_));
+
+  archive_test::ParsedArchive old_archive = archive_test::ParseArchive(old_bytes);
+  archive_test::ParsedArchive updated = archive_test::ParseArchiveFile(archive_);
+  ASSERT_TRUE(updated.ok) << updated.error;
+  ASSERT_EQ(updated.count, 4u + PatchSet::kCount);
+  EXPECT_TRUE(updated.MeetsLayout());
+  const char* const expected_old_names[] = {"SYSTEM.MES", "T27C.MES__", "EMPTY.MES", "T09C.MES__"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(updated.entries[i].name, expected_old_names[i]);
+    EXPECT_EQ(updated.entries[i].data, old_archive.entries[i].data);
+    EXPECT_EQ(updated.entries[i].offset, old_archive.entries[i].offset + 160);
+  }
+  for (std::uint32_t p = 0; p < PatchSet::kCount; ++p) {
+    const archive_test::ParsedEntry& added = updated.entries[4 + p];
+    std::string payload = archive_test::ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" +
+                                                      PatchSet::kEntries[p].name);
+    EXPECT_EQ(added.name, PatchSet::kEntries[p].name);
+    EXPECT_EQ(added.data, payload) << added.name;
+  }
+  EXPECT_EQ(updated.entries[4].size, 19974u);
+  EXPECT_EQ(updated.entries[8].size, 3955u);
+}
+
+TEST_F(UpdaterAppTest, NoKeyOrNoAnswerTouchesNothing) {
+  std::string old_bytes = WriteSampleArchive();
+  system_.install_path.clear();
+  EXPECT_EQ(RunUpdater(&system_), -1);
+  ASSERT_EQ(system_.messages.size(), 1u);
+  ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
+
+  system_.messages.clear();
+  system_.install_path = install_.install_path();
+  system_.answer_yes = false;
+  EXPECT_EQ(RunUpdater(&system_), -1);
+  ASSERT_EQ(system_.messages.size(), 1u);
+  ExpectConfirmationFirst();
+  EXPECT_EQ(archive_test::ReadFileBytes(archive_), old_bytes);
+  EXPECT_FALSE(archive_test::FileExists(new_file_));
+}
+
+TEST_F(UpdaterAppTest, InstallPathsThatDoNotFitAreNotInstalled) {
+  system_.answer_yes = false;
+  // 250 bytes + "\mes.arc" + "_" + NUL is exactly 260.
+  system_.install_path = "C:\\" + std::string(247, 'd');
+  EXPECT_EQ(RunUpdater(&system_), -1);
+  ExpectConfirmationFirst();
+
+  system_.messages.clear();
+  system_.install_path += "d";
+  EXPECT_EQ(RunUpdater(&system_), -1);
+  ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
+
+  // A value that fills the whole buffer with no NUL.
+  system_.messages.clear();
+  system_.install_path = std::string(260, 'x');
+  system_.omit_nul = true;
+  EXPECT_EQ(RunUpdater(&system_), -1);
+  ASSERT_EQ(system_.messages.size(), 1u);
+  ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
+}
+
+TEST_F(UpdaterAppTest, MissingArchiveIsReportedWithItsPath) {
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 2u);
+  ExpectMessage(1, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2), text::kCaptionArchive,
+                MessageStyle::kInformation);
+}
+
+TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
+  std::string old_bytes = WriteSampleArchive();
+  system_.fail_delete = true;
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 3u);
+  ExpectMessage(1, "Mes.arc \x82\xcc\x8d\xed\x8f\x9c\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 29",
+                text::kCaptionSwap, MessageStyle::kWarning);
+  // The rename refuses to replace the old archive: ERROR_ALREADY_EXISTS.
+  ExpectMessage(2, "Mes.arc \x82\xcc\xd8\xc8\xb0\xd1\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 183",
+                text::kCaptionSwap, MessageStyle::kWarning);
+  EXPECT_EQ(archive_test::ReadFileBytes(archive_), old_bytes);
+  archive_test::ParsedArchive left = archive_test::ParseArchiveFile(new_file_);
+  EXPECT_TRUE(left.ok && left.MeetsLayout() && left.count == 4 + PatchSet::kCount);
+}
+
+TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapButNeverMovesAPartialFile) {
+  std::string complete = archive_test::ArchiveBuilder().AddSized("A.MES", 10, 1).Build();
+  Write("mes.arc_", complete.substr(0, complete.size() - 1));
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 2u);
+  EXPECT_EQ(system_.messages[1].text, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2));
+  EXPECT_FALSE(archive_test::FileExists(archive_));
+
+  system_.messages.clear();
+  Write("mes.arc_", complete);
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 2u);
+  ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
+  EXPECT_EQ(archive_test::ReadFileBytes(archive_), complete);
+  EXPECT_FALSE(archive_test::FileExists(new_file_));
+}
+
+}  // namespace
