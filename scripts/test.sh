@@ -65,11 +65,18 @@ wine_runs_32bit() {
 
 build native && run_ctest native
 build win32 && file build/win32/bin/mesupdate.exe
-if wine_runs_32bit; then
-  run_ctest win32
-else
+windows=win32
+if ! wine_runs_32bit; then
   echo "== Wine cannot start 32-bit programs here: Windows tests run from the win64 build"
-  build win64 && run_ctest win64
+  windows=win64
+  build win64 || windows=
+fi
+if [ -n "$windows" ]; then
+  run_ctest "$windows"
+  echo "== end-to-end under Wine ($windows)"
+  bash tests/e2e/windows_e2e.sh "build/$windows/bin" build/native/bin 2>&1 |
+    tee "$log_dir/e2e-windows.log" | grep -E '^(PASS|FAIL|e2e-windows)'
+  count_plain "$log_dir/e2e-windows.log"
 fi
 
 if [ -x scripts/fuzz_smoke.sh ]; then

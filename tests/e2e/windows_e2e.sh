@@ -1,0 +1,304 @@
+#!/usr/bin/env bash
+# End-to-end scenarios for the Windows build under Wine: mbdriver.exe starts
+# the updater, reports each message box and answers it; each scenario checks
+# the boxes, the exit code and the files left. One Wine prefix (made anew in
+# the build folder) and one Xvfb display serve every scenario.
+# Usage: windows_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
+#   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe, NATIVE_BIN_DIR
+#   archive_fixture. With MES_SCREENSHOT_DIR set, the success scenario saves
+#   confirm.png and complete.png of its two boxes there.
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 WIN_BIN_DIR NATIVE_BIN_DIR" >&2
+  exit 2
+fi
+win_bin=$(cd "$1" && pwd) || exit 2
+fixture=$(cd "$2" && pwd)/archive_fixture
+resources=$(cd "$(dirname "$0")/../../resources" && pwd)
+for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture"; do
+  [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
+done
+
+# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  wine=/usr/lib/wine/wine
+else
+  wine=/usr/lib/wine/wine64
+fi
+wineserver=/usr/lib/wine/wineserver
+
+work=$(dirname "$win_bin")/e2e
+export WINEPREFIX=$(dirname "$win_bin")/e2e-prefix
+export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Code page 932 for the ANSI side, so Japanese paths reach the registry intact.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+xvfb_pid=
+cleanup() {
+  "$wineserver" -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+# A display number no one uses; Xvfb refuses a taken one, so try the next.
+start_xvfb() {
+  local display
+  for display in $(seq 90 189); do
+    [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ] && continue
+    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local i
+    for i in $(seq 50); do
+      if xdpyinfo -display :$display >/dev/null 2>&1; then
+        export DISPLAY=:$display
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  done
+  return 1
+}
+
+# Windows form of a host path, through Wine's Z: drive.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+setup() {
+  # A server still running for an earlier prefix would outlive its deletion.
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$WINEPREFIX" "$work"
+  mkdir -p "$work/marks"
+  start_xvfb || { echo "cannot start Xvfb" >&2; exit 1; }
+  "$wine" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+  # One server for the whole run instead of one per program; it still ends
+  # by itself if this script is killed before it can stop it.
+  "$wineserver" -p30
+  # Wine draws the captions itself: Xvfb has no window manager to do it.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+}
+
+key='HKLM\SoftWare\velk\MIRKAN'
+# The key in both registry views, so a 32-bit build finds it too.
+set_install_path() {
+  local view
+  for view in /reg:64 /reg:32; do
+    "$wine" reg add "$key" /v InstPath /t REG_SZ /d "$1" /f $view >/dev/null 2>&1 ||
+      { echo "cannot write $key" >&2; exit 1; }
+  done
+}
+delete_key() {
+  "$wine" reg delete "$key" /f /reg:64 >/dev/null 2>&1
+  "$wine" reg delete "$key" /f /reg:32 >/dev/null 2>&1
+}
+
+passed=0
+failed=0
+TAB=$'\t'
+NL=$'\n'
+CONFIRM="BOX${TAB}mesupdate${TAB}「ミルカナ」のシステムファイルをアップデートします。\\n※「ミルカナ」を起動している場合は、終了させておいてください\\nよろしいですか。${TAB}yesno${TAB}question"
+DONE="BOX${TAB}mesupdate${TAB}「ミルカナ」のシステムが無事更新されました。${TAB}ok${TAB}warning"
+NOT_INSTALLED="BOX${TAB}mesupdate${TAB}「ミルカナ」がインストールされていません。${TAB}ok${TAB}information"
+
+# new_game NAME WINDOWS_SUBDIR HOST_SUBDIR: an install folder under C:\ and the
+# registry naming it. Sets game (host folder), inst (InstPath), old (a path
+# for the archive's copy).
+new_game() {
+  inst="C:\\$2"
+  game=$WINEPREFIX/drive_c/$3
+  old=$work/$1.old
+  mkdir -p "$game"
+  set_install_path "$inst"
+}
+
+# Twenty entries, two of them names the update replaces.
+make_archive() {
+  "$fixture" make "$1" SYSTEM.MES:1200 T27C.MES:5000 C_TALK01.MES:777 T09C.MES:64 EMPTY.MES:0 \
+    T10A.MES:3000 T11A.MES:2048 T12A.MES:1 T13B.MES:4095 T14B.MES:4096 T15B.MES:4097 \
+    C_TALK02.MES:300 C_TALK03.MES:301 START.MES:10000 END.MES:99 MENU.MES:512 \
+    T20C.MES:640 T21C.MES:1280 T22C.MES:17 OPENING.MES:8000
+}
+
+# run_driver [DRIVER_OPTION...] -- ANSWER...: sets out (the driver's records)
+# and driver_rc. Screenshots named in shots (one per box, in order) are taken
+# while the driver holds each box up.
+shots=()
+run_driver() {
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  local out_file=$work/driver.out
+  if [ ${#shots[@]} -gt 0 ]; then
+    options+=(--mark-dir "$(winpath "$work/marks")")
+  fi
+  timeout 180 "$wine" "$win_bin/mbdriver.exe" --timeout 90 "${options[@]}" \
+    "$(winpath "$win_bin/mesupdate.exe")" "$@" >"$out_file" 2>"$work/driver.err" &
+  local pid=$! box=1 i
+  if [ ${#shots[@]} -gt 0 ]; then
+    for i in $(seq 1200); do
+      kill -0 "$pid" 2>/dev/null || break
+      local mark=$work/marks/box$box
+      if [ -s "$mark" ]; then
+        take_screenshot "$mark" "${shots[box - 1]:-}"
+        rm -f "$mark"
+        box=$((box + 1))
+      fi
+      sleep 0.1
+    done
+  fi
+  wait "$pid"
+  driver_rc=$?
+  out=$(tr -d '\r' <"$out_file")
+}
+
+# take_screenshot MARK FILE: the box's rectangle, as the driver wrote it.
+take_screenshot() {
+  [ -n "$2" ] || return 0
+  local x y w h
+  read -r x y w h <"$1"
+  # The driver marks the box once its icon is painted; let the rest follow.
+  sleep 0.5
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$2" 2>/dev/null ||
+    echo "  (screenshot $2 failed)"
+}
+
+check() {  # check NAME WHAT COMMAND...
+  local name=$1 what=$2
+  shift 2
+  if "$@"; then return 0; fi
+  echo "FAIL $name: $what"
+  scenario_ok=0
+}
+
+# expect_boxes NAME EXIT_CODE BOX...: the driver saw exactly these boxes, in
+# this order, and then this exit code.
+expect_boxes() {
+  local name=$1 code=$2
+  shift 2
+  local expected
+  expected=$(printf '%s\n' "$@" "EXIT${TAB}$code")
+  if [ "$out" != "$expected" ] || [ "$driver_rc" != 0 ]; then
+    echo "FAIL $name: driver status $driver_rc, records were:"
+    printf '%s\n' "$out" | sed 's/^/    /'
+    sed 's/^/    stderr: /' "$work/driver.err" | head -5
+    echo "  expected:"
+    printf '%s\n' "$expected" | sed 's/^/    /'
+    scenario_ok=0
+  fi
+}
+
+finish() {
+  if [ "$scenario_ok" = 1 ]; then
+    echo "PASS $1"
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+}
+
+expect_updated() {  # NAME
+  expect_boxes "$1" 1 "$CONFIRM" "$DONE"
+  check "$1" "archive not updated correctly" "$fixture" verify-update "$old" "$game/mes.arc" "$resources"
+  check "$1" "mes.arc_ left behind" test ! -e "$game/mes.arc_"
+}
+
+scenario_success() {
+  local name=success-japanese-folder; scenario_ok=1
+  # 表 and ソ end in the byte 0x5C (a backslash) in Shift-JIS.
+  new_game $name 'Games\ミルカナ表示ソフト' 'Games/ミルカナ表示ソフト'
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  if [ -n "${MES_SCREENSHOT_DIR:-}" ]; then
+    mkdir -p "$MES_SCREENSHOT_DIR"
+    shots=("$MES_SCREENSHOT_DIR/confirm.png" "$MES_SCREENSHOT_DIR/complete.png")
+  fi
+  run_driver -- yes
+  shots=()
+  expect_updated $name
+  finish $name
+}
+
+scenario_answer_no() {
+  local name=answer-no; scenario_ok=1
+  new_game $name 'Mirkan\no' Mirkan/no
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  run_driver -- no
+  expect_boxes $name -1 "$CONFIRM"
+  check $name "archive changed" cmp -s "$old" "$game/mes.arc"
+  check $name "mes.arc_ written" test ! -e "$game/mes.arc_"
+  finish $name
+}
+
+scenario_no_key() {
+  local name=no-key; scenario_ok=1
+  delete_key
+  run_driver --
+  expect_boxes $name -1 "$NOT_INSTALLED"
+  finish $name
+}
+
+scenario_archive_missing() {
+  local name=archive-missing; scenario_ok=1
+  new_game $name 'Mirkan\missing' Mirkan/missing
+  run_driver -- yes
+  expect_boxes $name 1 "$CONFIRM" "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾄ${TAB}${inst}\\mes.arc が見つかりません。${TAB}ok${TAB}information"
+  check $name "files appeared" test -z "$(ls -A "$game")"
+  finish $name
+}
+
+# The game keeps the archive open: the delete fails, so does the rename onto
+# it, and the complete new archive stays beside the old one.
+scenario_held_open() {
+  local name=archive-held-open; scenario_ok=1
+  new_game $name 'Mirkan\held' Mirkan/held
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  run_driver --hold "$(winpath "$game/mes.arc")" -- yes
+  expect_boxes $name 1 "$CONFIRM" \
+    "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc の削除に失敗しました。 32${TAB}ok${TAB}warning" \
+    "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc のﾘﾈｰﾑに失敗しました。 183${TAB}ok${TAB}warning"
+  check $name "held archive changed" cmp -s "$old" "$game/mes.arc"
+  check $name "mes.arc_ is not the complete update" \
+    "$fixture" verify-update "$old" "$game/mes.arc_" "$resources"
+  finish $name
+}
+
+scenario_stale_new_file() {
+  local name=stale-new-file; scenario_ok=1
+  new_game $name 'Mirkan\stale' Mirkan/stale
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  head -c 70000 /dev/urandom >"$game/mes.arc_"
+  run_driver -- yes
+  expect_updated $name
+  finish $name
+}
+
+# An earlier run died between the delete and the rename: the complete new
+# archive is moved into place.
+scenario_interrupted_swap() {
+  local name=interrupted-swap-finished; scenario_ok=1
+  new_game $name 'Mirkan\resume' Mirkan/resume
+  "$fixture" make "$game/mes.arc_" A.MES:10 T27C.MES__:20 T27C.MES:30
+  cp "$game/mes.arc_" "$work/$name.new"
+  run_driver -- yes
+  expect_boxes $name 1 "$CONFIRM" "$DONE"
+  check $name "new archive not moved into place" cmp -s "$work/$name.new" "$game/mes.arc"
+  check $name "mes.arc_ left behind" test ! -e "$game/mes.arc_"
+  finish $name
+}
+
+setup
+scenario_success
+scenario_answer_no
+scenario_no_key
+scenario_archive_missing
+scenario_held_open
+scenario_stale_new_file
+scenario_interrupted_swap
+
+echo "e2e-windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
