@@ -1,18 +1,174 @@
 #include "platform/posix/WineRegistry.h"
 
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/posix/CodePage.h"
+#include "platform/posix/RegFileParser.h"
+#include "platform/posix/WinePaths.h"
+
 namespace platform::posix {
+namespace {
 
-// Placeholder until system.reg is read.
-std::int32_t WineRegistryOpen(NativeHandle, const char*, std::uint32_t, NativeHandle* key) {
+// An open key: the file as read when it was opened (the registry may change
+// underneath, the handle keeps what it saw), the key itself, and the path the
+// program named, so that keys opened relative to it redirect the same way.
+struct OpenKey {
+  std::shared_ptr<const RegFile> file;
+  const RegFileKey* key;
+  std::u16string path;
+};
+
+std::mutex g_mutex;
+std::map<NativeHandle, OpenKey> g_open_keys;
+// Like Windows handles: small multiples of four, never 0, far from the roots.
+NativeHandle g_next_handle = 0x1000;
+
+constexpr NativeHandle kFirstPredefinedRoot = 0x80000000u;
+constexpr NativeHandle kLastPredefinedRoot = 0x800000FFu;
+
+bool IsStringType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  std::streamoff length = in.tellg();
+  if (length < 0) return false;
+  text->resize(static_cast<std::size_t>(length));
+  in.seekg(0);
+  in.read(text->data(), length);
+  return !in.bad() && in.gcount() == length;
+}
+
+// The key at `path` of system.reg (as this 32-bit program sees it), with the
+// file that holds it; null when either is missing.
+const RegFileKey* LoadKey(std::u16string_view path, std::shared_ptr<const RegFile>* file) {
+  std::string text;
+  if (!ReadWholeFile(WinePrefixDirectory() + "/system.reg", &text)) return nullptr;
+  auto parsed = std::make_shared<RegFile>();
+  if (!parsed->ParseFor32BitKey(text, path)) return nullptr;
+  *file = parsed;
+  return parsed->FindKey(parsed->StoredPath32(path));
+}
+
+// Names reach us in the ANSI code page (Shift-JIS).
+bool AnsiToUnits(const char* ansi, std::u16string* units) {
+  units->clear();
+  if (!ansi || !*ansi) return true;
+  std::string utf8;
+  if (!Cp932ToUtf8(ansi, &utf8)) return false;
+  *units = Utf8ToUtf16Lenient(utf8);
+  return true;
+}
+
+// UTF-16LE as stored to the ANSI code page. Characters Shift-JIS lacks become
+// '?', as the system's default character; an odd last byte is ignored.
+std::string UnitsToAnsi(std::string_view utf16le) {
+  utf16le = utf16le.substr(0, utf16le.size() & ~std::size_t{1});
+  std::string ansi;
+  if (Utf16LeToCp932(utf16le, &ansi)) return ansi;
+  ansi.clear();
+  std::string piece;
+  for (std::size_t i = 0; i < utf16le.size();) {
+    unsigned unit = static_cast<unsigned char>(utf16le[i]) |
+                    static_cast<unsigned>(static_cast<unsigned char>(utf16le[i + 1])) << 8;
+    std::size_t length = 2;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 4 <= utf16le.size()) length = 4;
+    ansi += Utf16LeToCp932(utf16le.substr(i, length), &piece) ? piece : "?";
+    i += length;
+  }
+  return ansi;
+}
+
+}  // namespace
+
+std::int32_t WineRegistryOpen(NativeHandle root, const char* subkey, std::uint32_t /*access*/,
+                              NativeHandle* key) {
+  if (!key) return kErrorInvalidParameter;
   *key = kNoHandle;
-  return kErrorFileNotFound;
+
+  std::u16string path;
+  if (root != kHkeyLocalMachine) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto parent = g_open_keys.find(root);
+    if (parent == g_open_keys.end()) {
+      // Other predefined roots (HKEY_CURRENT_USER and the rest) are not emulated.
+      bool predefined = root >= kFirstPredefinedRoot && root <= kLastPredefinedRoot;
+      return predefined ? kErrorFileNotFound : kErrorInvalidHandle;
+    }
+    path = parent->second.path + u'\\';
+  }
+  std::u16string relative;
+  if (!AnsiToUnits(subkey, &relative)) return kErrorFileNotFound;
+  path += relative;
+
+  std::shared_ptr<const RegFile> file;
+  const RegFileKey* found = LoadKey(path, &file);
+  if (!found) return kErrorFileNotFound;
+
+  std::lock_guard<std::mutex> lock(g_mutex);
+  NativeHandle handle = g_next_handle;
+  g_next_handle += 4;
+  g_open_keys.emplace(handle, OpenKey{std::move(file), found, std::move(path)});
+  *key = handle;
+  return kErrorSuccess;
 }
 
-std::int32_t WineRegistryQuery(NativeHandle, const char*, std::uint32_t*, unsigned char*,
-                               std::uint32_t*) {
-  return kErrorInvalidHandle;
+std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
+                               unsigned char* data, std::uint32_t* size) {
+  if (data && !size) return kErrorInvalidParameter;
+
+  std::shared_ptr<const RegFile> file;
+  const RegFileKey* open = nullptr;
+  if (key == kHkeyLocalMachine) {
+    open = LoadKey(u"", &file);
+    if (!open) return kErrorFileNotFound;
+  } else {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto found = g_open_keys.find(key);
+    if (found == g_open_keys.end()) return kErrorInvalidHandle;
+    file = found->second.file;  // keeps the key alive outside the lock
+    open = found->second.key;
+  }
+
+  std::u16string units;
+  if (!AnsiToUnits(name, &units)) return kErrorFileNotFound;
+  const RegFileValue* value = open->FindValue(units);
+  if (!value) return kErrorFileNotFound;
+
+  std::string converted;
+  const std::string* bytes = &value->data;
+  if (IsStringType(value->type)) {
+    converted = UnitsToAnsi(value->data);
+    bytes = &converted;
+  }
+  const auto needed = static_cast<std::uint32_t>(bytes->size());
+  if (type) *type = value->type;
+  if (!size) return kErrorSuccess;
+  if (data && *size < needed) {
+    *size = needed;
+    return kErrorMoreData;
+  }
+  if (data && needed > 0) {
+    std::memcpy(data, bytes->data(), needed);
+    // A string stored without its NUL still ends with one when it fits, as
+    // Windows does it (not counted in the size).
+    if (IsStringType(value->type) && needed < *size && data[needed - 1] != 0) data[needed] = 0;
+  }
+  *size = needed;
+  return kErrorSuccess;
 }
 
-std::int32_t WineRegistryClose(NativeHandle) { return kErrorSuccess; }
+std::int32_t WineRegistryClose(NativeHandle key) {
+  if (key == kHkeyLocalMachine) return kErrorSuccess;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_open_keys.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
 
 }  // namespace platform::posix
