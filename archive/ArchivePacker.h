@@ -1,0 +1,30 @@
+// Writes message archives that meet the layout rule: the count, the
+// scrambled index, then every entry's data back to back in index order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace archive {
+
+// The largest archive the updater can read: its 32-bit size query reserves all ones.
+constexpr std::uint64_t kLargestArchive = 0xFFFFFFFEu;
+
+struct PackEntry {
+  std::string name;       // CP932 bytes; stored upper-cased
+  std::string_view data;  // owned by the caller until PackArchive returns
+};
+
+// Why name (CP932) cannot be stored as an entry name; empty when it can.
+// Checks the name as stored: upper-cased, at most 23 bytes, findable by the
+// upper-casing lookup, and usable as a file name when extracted.
+std::string StoredNameProblem(std::string_view name);
+
+// The archive bytes for entries, in their order. false, with *error saying
+// which entry and why, when a name cannot be stored, two names are equal
+// once upper-cased, or the archive would not fit 32-bit offsets.
+bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, std::string* error);
+
+}  // namespace archive

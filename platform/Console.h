@@ -1,0 +1,37 @@
+// Text conversions for command-line tools: entry names are CP932 bytes, the
+// command line and script output are UTF-8, and file names are whatever the
+// platform's file system uses. Each backend implements these with its own
+// code-page machinery.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// CP932 bytes as text for this console: UTF-8 on Linux, the console's output
+// code page on Windows. Bytes that are not CP932 show as a replacement character.
+std::string NameForConsole(const std::string& cp932);
+// UTF-8 text (messages, paths from the command line) for this console.
+std::string Utf8ForConsole(const std::string& utf8);
+
+// CP932 bytes as UTF-8, invalid bytes as U+FFFD: for output that scripts read.
+std::string Cp932ToUtf8ForDisplay(const std::string& cp932);
+// false when the text holds a character CP932 cannot express.
+bool Utf8ToCp932Strict(const std::string& utf8, std::string* cp932);
+
+// The program's arguments as UTF-8, program name first. Windows hands narrow
+// arguments over in the ANSI code page, so its backend re-reads the wide ones.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// A path given as UTF-8 (see Utf8Arguments).
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+// A path as UTF-8, for messages.
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// One file-name component in CP932; false when it cannot be expressed.
+bool FileNameToCp932(const std::filesystem::path& name, std::string* cp932);
+// A file-name component for CP932 bytes; false when they are not valid CP932.
+bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name);
+
+}  // namespace platform

@@ -1,0 +1,106 @@
+// Windows: CP932 and UTF-8 meet in UTF-16, which is also what file names are.
+#include "platform/Console.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace platform {
+namespace {
+
+constexpr UINT kCp932 = 932;
+
+// flags: MB_ERR_INVALID_CHARS to fail on bad input, 0 to substitute.
+bool ToWide(UINT code_page, DWORD flags, const std::string& in, std::wstring* out) {
+  out->clear();
+  if (in.empty()) return true;
+  const int length = MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()),
+                                         nullptr, 0);
+  if (length <= 0) return false;
+  out->resize(static_cast<std::size_t>(length));
+  return MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()), &(*out)[0],
+                             length) == length;
+}
+
+// strict: fail when a character has no exact equivalent in the code page
+// (UTF-8 cannot be asked for this, and never needs to be).
+bool FromWide(UINT code_page, bool strict, const std::wstring& in, std::string* out) {
+  out->clear();
+  if (in.empty()) return true;
+  const bool can_check = strict && code_page != CP_UTF8;
+  const DWORD flags = can_check ? WC_NO_BEST_FIT_CHARS : 0;
+  BOOL used_default = FALSE;
+  BOOL* used_default_out = can_check ? &used_default : nullptr;
+  const int length = WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()),
+                                         nullptr, 0, nullptr, used_default_out);
+  if (length <= 0 || used_default) return false;
+  out->resize(static_cast<std::size_t>(length));
+  return WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()), &(*out)[0],
+                             length, nullptr, nullptr) == length;
+}
+
+// Without a console (output redirected by a detached process) the ANSI code
+// page is what readers of the output expect.
+UINT ConsoleCodePage() {
+  const UINT code_page = GetConsoleOutputCP();
+  return code_page != 0 ? code_page : GetACP();
+}
+
+std::string Convert(UINT from, UINT to, const std::string& text) {
+  std::wstring wide;
+  std::string out;
+  if (!ToWide(from, 0, text, &wide) || !FromWide(to, false, wide, &out)) return text;
+  return out;
+}
+
+}  // namespace
+
+std::string NameForConsole(const std::string& cp932) {
+  return Convert(kCp932, ConsoleCodePage(), cp932);
+}
+
+std::string Utf8ForConsole(const std::string& utf8) {
+  return Convert(CP_UTF8, ConsoleCodePage(), utf8);
+}
+
+std::string Cp932ToUtf8ForDisplay(const std::string& cp932) {
+  return Convert(kCp932, CP_UTF8, cp932);
+}
+
+bool Utf8ToCp932Strict(const std::string& utf8, std::string* cp932) {
+  std::wstring wide;
+  return ToWide(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, &wide) && FromWide(kCp932, true, wide, cp932);
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) {
+    std::string utf8;
+    FromWide(CP_UTF8, false, wide[i], &utf8);
+    arguments.push_back(utf8);
+  }
+  LocalFree(wide);
+  return arguments;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+  return std::filesystem::u8path(utf8);
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) { return path.u8string(); }
+
+bool FileNameToCp932(const std::filesystem::path& name, std::string* cp932) {
+  return FromWide(kCp932, true, name.native(), cp932);
+}
+
+bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name) {
+  std::wstring wide;
+  if (!ToWide(kCp932, MB_ERR_INVALID_CHARS, cp932, &wide)) return false;
+  *name = std::filesystem::path(wide);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,372 @@
+#!/usr/bin/env bash
+# Drives the mesarc command line end to end: archives are made with
+# `mesarc pack`, broken ones with a small Python writer that knows the
+# format, and every command's output and exit code is checked.
+#
+#   bash tests/tools/mesarc_cli.sh build/native/bin/mesarc
+set -u
+
+MESARC=$(readlink -f "${1:?usage: mesarc_cli.sh MESARC_BIN}")
+if [ ! -x "$MESARC" ]; then
+  echo "mesarc_cli.sh: $1 is not an executable"
+  echo "mesarc-cli: 0 passed, 1 failed"
+  exit 1
+fi
+HERE=$(cd "$(dirname "$0")" && pwd)
+RESOURCES=$HERE/../../resources
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export LC_ALL=C.UTF-8
+
+passed=0
+failed=0
+rc=0
+out=
+err=
+
+# run ARGS...: runs mesarc, keeping its exit code, standard output and error.
+run() {
+  "$MESARC" "$@" >"$WORK/.out" 2>"$WORK/.err"
+  rc=$?
+  out=$(cat "$WORK/.out")
+  err=$(cat "$WORK/.err")
+}
+
+# check DESCRIPTION COMMAND...: one test; on failure shows the last run.
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what"
+    echo "  exit $rc"
+    sed 's/^/  out: /' <<<"$out"
+    sed 's/^/  err: /' <<<"$err"
+  fi
+}
+
+exit_is() { [ "$rc" -eq "$1" ]; }
+out_has() { grep -qF -- "$1" <<<"$out"; }
+err_has() { grep -qF -- "$1" <<<"$err"; }
+out_lacks() { ! grep -qF -- "$1" <<<"$out"; }
+# One line, "mesarc: ...", and a failing exit code.
+one_error() { [ "$rc" -ne 0 ] && [ "$(wc -l <<<"$err")" -eq 1 ] && [[ $err == "mesarc: "* ]]; }
+same_bytes() { cmp -s "$1" "$2"; }
+absent() { [ ! -e "$1" ]; }
+no_leftovers() { [ -z "$(find "$1" -name '*.mesarc-new')" ]; }
+
+# json_query FILE EXPRESSION: evaluates EXPRESSION on the parsed JSON list `e`.
+json_query() { python3 -c 'import json,sys; e=json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$1" "$2"; }
+
+# make_archive PATH ENTRY...: writes an archive byte by byte. An ENTRY is
+# NAME=DATA (placed after the previous data), NAME@OFFSET+SIZE (no data of
+# its own), gap:N or tail:TEXT; a NAME given as hex:... is raw bytes.
+make_archive() {
+  python3 - "$@" <<'PY'
+import struct, sys
+path, items = sys.argv[1], sys.argv[2:]
+entries, data, gap = [], b"", 0
+def name_bytes(text):
+    return bytes.fromhex(text[4:]) if text.startswith("hex:") else text.encode("cp932")
+for item in items:
+    if item.startswith("gap:"):
+        gap += int(item[4:])
+    elif item.startswith("tail:"):
+        pass
+    elif "@" in item:
+        name, where = item.split("@")
+        offset, size = where.split("+")
+        entries.append([name_bytes(name), int(size), int(offset, 0), None])
+    else:
+        name, text = item.split("=", 1)
+        entries.append([name_bytes(name), len(text), None, b"\xee" * gap + text.encode()])
+        gap = 0
+index_end = 4 + 32 * len(entries)
+position = index_end
+for entry in entries:
+    if entry[3] is not None:
+        entry[2] = position + entry[3].count(b"\xee")
+        data += entry[3]
+        position += len(entry[3])
+data += b"\xee" * gap
+for item in items:
+    if item.startswith("tail:"):
+        data += item[5:].encode()
+index = b""
+for name, size, offset, _ in entries:
+    field = (name + b"\0" * 24)[:24]
+    index += bytes(b ^ 0x6B for b in field)
+    index += struct.pack("<II", size ^ 0x2C9E4A17, offset ^ 0x4B1D7E63)
+open(path, "wb").write(struct.pack("<I", len(entries)) + index + data)
+PY
+}
+
+# append_entry ARCHIVE NAME FILE [supersede]: adds an entry after the others,
+# keeping the layout; with supersede, earlier entries of that name gain "__".
+append_entry() {
+  python3 - "$@" <<'PY'
+import struct, sys
+path, name, source = sys.argv[1], sys.argv[2].encode("cp932"), sys.argv[3]
+supersede = len(sys.argv) > 4
+old = open(path, "rb").read()
+count = struct.unpack("<I", old[:4])[0]
+index = []
+for i in range(count):
+    raw = old[4 + 32 * i: 36 + 32 * i]
+    field = bytes(b ^ 0x6B for b in raw[:24])
+    size, offset = struct.unpack("<II", raw[24:])
+    index.append([field, size ^ 0x2C9E4A17, (offset ^ 0x4B1D7E63) + 32])
+data_start = 4 + 32 * count
+payload = open(source, "rb").read()
+for entry in index:
+    if supersede and entry[0].split(b"\0")[0] == name:
+        entry[0] = (name + b"__" + b"\0" * 24)[:24]
+index.append([(name + b"\0" * 24)[:24], len(payload), len(old) + 32])
+out = struct.pack("<I", count + 1)
+for field, size, offset in index:
+    out += bytes(b ^ 0x6B for b in field) + struct.pack("<II", size ^ 0x2C9E4A17, offset ^ 0x4B1D7E63)
+open(path, "wb").write(out + old[data_start:] + payload)
+PY
+}
+
+cd "$WORK" || exit 1
+
+# --- pack, then list and check what it made --------------------------------
+mkdir in
+printf 'bravo' >in/b.mes
+printf 'alpha!' >in/a.mes
+printf '' >in/Empty.Mes
+printf 'charlie' >in/c.MES
+run pack in -o plain.arc
+check "pack succeeds" exit_is 0
+check "pack reports the count" out_has "4 entries packed into plain.arc"
+run list plain.arc
+check "list succeeds" exit_is 0
+check "list sorts and upper-cases names" \
+  test "$(awk 'NR > 1 {print $2}' <<<"$out" | tr '\n' ' ')" = "A.MES B.MES C.MES EMPTY.MES "
+check "list shows size and offset" grep -qE '^ +0  A\.MES +6 +132$' <<<"$out"
+check "a packed archive has no flags" test "$(awk 'NR > 1 && NF > 4' <<<"$out")" = ""
+run list plain.arc --json
+printf '%s' "$out" >plain.json
+check "list --json is valid JSON" test "$(json_query plain.json 'len(e)')" = 4
+check "json offsets are back to back" \
+  test "$(json_query plain.json 'all(e[i]["offset"] + e[i]["size"] == e[i+1]["offset"] for i in range(3))')" = True
+check "json carries raw name bytes" test "$(json_query plain.json 'e[1]["name_hex"]')" = 422e4d4553
+run check plain.arc
+check "check passes a packed archive" exit_is 0
+check "check says ok" out_has "plain.arc: ok, 4 entries"
+
+# --- pack --order -----------------------------------------------------------
+printf '# wanted first\r\nc.mes\r\n\r\n  A.MES  \n' >order.txt
+run pack in -o ordered.arc --order order.txt
+check "pack --order succeeds" exit_is 0
+run list ordered.arc
+check "--order sets the order and the selection" \
+  test "$(awk 'NR > 1 {print $2}' <<<"$out" | tr '\n' ' ')" = "C.MES A.MES "
+printf 'A.MES\nNOPE.MES\n' >bad-order.txt
+run pack in -o never.arc --order bad-order.txt
+check "a missing listed file is refused" one_error
+check "the refusal names the line" err_has "bad-order.txt:2: NOPE.MES: no such file"
+check "nothing is written after a refusal" absent never.arc
+printf 'a.mes\nA.MES\n' >twice.txt
+run pack in -o never.arc --order twice.txt
+check "a name listed twice is refused" err_has "listed twice"
+
+# --- pack refusals --------------------------------------------------------------
+mkdir long && printf x >long/ABCDEFGHIJKLMNOPQRST.MES
+run pack long -o never.arc
+check "a 24-byte name is refused" one_error
+check "the refusal says why" err_has "24 bytes"
+mkdir twins && printf 1 >twins/x.mes && printf 2 >twins/X.MES
+run pack twins -o never.arc
+check "names equal once upper-cased are refused" err_has "the same entry name once upper-cased"
+mkdir emoji && printf 1 >emoji/$'\xf0\x9f\x98\x80'.MES
+run pack emoji -o never.arc
+check "a name CP932 cannot hold is refused" err_has "cannot be written in CP932"
+mkdir nested && printf 1 >nested/A.MES && mkdir nested/SUB
+run pack nested -o never.arc
+check "a folder inside the input is refused" err_has "not a regular file"
+check "no archive after refusals" absent never.arc
+cp in/a.mes a-copy.mes
+run pack in -o in/a.mes
+check "pack refuses to overwrite an input" err_has "is one of the inputs"
+check "the input is untouched" same_bytes in/a.mes a-copy.mes
+run pack missing-dir -o never.arc
+check "a missing folder is an error" one_error
+cp plain.arc replaced.arc
+printf 'zulu' >in/z.mes
+run pack in -o replaced.arc
+check "pack replaces an existing archive" exit_is 0
+check "the replacement has the new file" test "$(stat -c %s replaced.arc)" -gt "$(stat -c %s plain.arc)"
+check "no temporary file is left" no_leftovers "$WORK"
+rm in/z.mes
+
+# --- names in CP932 ---------------------------------------------------------
+mkdir jp && printf 'nihongo' >jp/日本語.mes && printf 'so' >jp/ソ.MES
+run pack jp -o jp.arc
+check "Japanese names pack" exit_is 0
+run list jp.arc
+check "list prints names as UTF-8" out_has "日本語.MES"
+check "a 0x5C second byte is not a separator" out_has "ソ.MES"
+run list jp.arc --json
+check "json escapes non-ASCII" out_has '"name": "\u65e5\u672c\u8a9e.MES"'
+check "json stores CP932 bytes" out_has '"name_hex": "93fa967b8cea2e4d4553"'
+run extract jp.arc -o jp-out
+check "Japanese names extract" exit_is 0
+check "the extracted file keeps name and bytes" same_bytes jp-out/日本語.MES jp/日本語.mes
+check "the 0x5C name extracts as one file" same_bytes jp-out/ソ.MES jp/ソ.MES
+# テ is 0x83 0x65: the updater's lookup would turn the 'e' byte into 'E'.
+mkdir unfindable && printf 1 >unfindable/テ.MES
+run pack unfindable -o never.arc
+check "a name the lookup cannot find is refused" err_has "ends in a lower-case letter byte"
+
+# --- extract ------------------------------------------------------------------
+run extract plain.arc -o all
+check "extract succeeds" exit_is 0
+check "extract reports the count" out_has "4 entries written to all"
+check "extracted data is the packed file" same_bytes all/A.MES in/a.mes
+check "an empty entry extracts empty" test -f all/EMPTY.MES -a ! -s all/EMPTY.MES
+run extract plain.arc -o some b.MES c.mes
+check "extract by name ignores case" same_bytes some/B.MES in/b.mes
+check "only the named entries are written" test "$(ls some | tr '\n' ' ')" = "B.MES C.MES "
+run extract plain.arc -o none NOTHERE.MES
+check "an unknown name is an error" one_error
+check "nothing is written for an unknown name" absent none
+
+make_archive dups.arc T27C.MES=one T27C.MES__=old T27C.MES=two T27C.MES=three T27C.MES.1=real
+run extract dups.arc -o dups
+check "duplicates extract" exit_is 0
+check "the first duplicate keeps the name" test "$(cat dups/T27C.MES)" = one
+check "later duplicates are numbered by position" test "$(cat dups/T27C.MES.2)$(cat dups/T27C.MES.3)" = twothree
+check "numbering steps over a real entry's name" test "$(cat dups/T27C.MES.1)" = real
+check "superseded entries extract under their name" test "$(cat dups/T27C.MES__)" = old
+
+make_archive unsafe.arc ../ESCAPE=x A/B=y OK.MES=fine CON=dev hex:410a42=ctl ABCDEFGHIJKLMNOPQRSTUVWX=long FAR.MES@9999+5
+run extract unsafe.arc -o unsafe
+check "refused entries make extract fail" exit_is 1
+check "a path in a name is refused by entry" err_has "entry 0 (../ESCAPE): not extracted: the name holds '/'"
+check "a device name is refused" err_has "entry 3 (CON): not extracted"
+check "a control byte is refused, shown escaped" err_has 'entry 4 (A\x0aB): not extracted: the name holds a control byte'
+check "an unterminated name is refused" err_has "entry 5 (ABCDEFGHIJKLMNOPQRSTUVWX): not extracted"
+check "an out-of-bounds entry is refused" err_has "entry 6 (FAR.MES): not extracted: its data ends past"
+check "safe entries are still written" test "$(cat unsafe/OK.MES)" = fine
+check "nothing escapes the output folder" absent ESCAPE
+check "only the safe entry is written" test "$(ls -A unsafe)" = OK.MES
+
+# --- list flags and check on broken archives ---------------------------------------
+make_archive broken.arc T27C.MES=new T27C.MES__=old T27C.MES=dup lower.mes=x gap:3 GAPPED.MES=g \
+  ABCDEFGHIJKLMNOPQRSTUVWX=nul FAR.MES@4000+10 tail:zz
+cp broken.arc broken-before.arc
+run list broken.arc
+check "list reads what the updater refuses" exit_is 0
+check "list flags superseded" grep -qE '^ +1  T27C\.MES__ .* superseded$' <<<"$out"
+check "list flags duplicate" grep -qE '^ +2  T27C\.MES .* duplicate$' <<<"$out"
+check "list flags lowercase" grep -qE '^ +3  lower\.mes .* lowercase$' <<<"$out"
+check "list flags a misplaced entry" grep -qE '^ +4  GAPPED\.MES .* misplaced$' <<<"$out"
+check "list flags unterminated" grep -qE '^ +5  ABCDEFGHIJKLMNOPQRSTUVWX .* unterminated$' <<<"$out"
+check "list flags out-of-bounds" grep -qE '^ +6  FAR\.MES .* out-of-bounds,misplaced$' <<<"$out"
+run list broken.arc --json
+printf '%s' "$out" >broken.json
+check "json lists every entry" test "$(json_query broken.json 'len(e)')" = 7
+check "json flags" test "$(json_query broken.json '[x["flags"] for x in e][5:]')" = \
+  "[['unterminated'], ['out-of-bounds', 'misplaced']]"
+run check broken.arc
+check "check fails a broken archive" exit_is 1
+check "check: unterminated name" out_has "entry 5 (ABCDEFGHIJKLMNOPQRSTUVWX): the name has no NUL"
+check "check: out of bounds" out_has "entry 6 (FAR.MES): data at 4000..4010 ends past the end of the file"
+check "check: gap" out_has "entry 4 (GAPPED.MES): data at 241, expected at 238 (a gap of 3 bytes)"
+check "check: misplaced" out_has "entry 6 (FAR.MES): data at 4000, expected at 245"
+check "check counts the problems" out_has "broken.arc: 4 problems"
+check "check ignores names the reader accepts" out_lacks "entry 2"
+
+make_archive trailing.arc A.MES=a tail:xyz
+run check trailing.arc
+check "bytes after the data fail check" exit_is 1
+check "check reports trailing bytes" out_has "3 bytes after the last entry's data"
+
+make_archive wraps.arc A.MES=a WRAP.MES@0xFFFFFFF0+32
+run check wraps.arc
+check "check reports 32-bit overflow" out_has "entry 1 (WRAP.MES): offset 0xfffffff0 + size 0x20 overflows 32 bits"
+
+cp plain.arc cut.arc
+dd if=/dev/null of=cut.arc bs=1 seek=140 2>/dev/null
+run check cut.arc
+check "a truncated archive fails check" exit_is 1
+check "the truncated entry is named" out_has "ends past the end of the file (140)"
+dd if=/dev/null of=cut.arc bs=1 seek=40 2>/dev/null
+run check cut.arc
+check "an index beyond the file is unreadable" exit_is 2
+check "unreadable is one error line" one_error
+check "it says what the index needs" err_has "cut.arc: an index of 4 entries needs 132 bytes, the file has 40"
+printf '\x01\x00' >tiny.arc
+run check tiny.arc
+check "a file shorter than the count is unreadable" exit_is 2
+run list tiny.arc
+check "list of an unreadable archive fails" exit_is 2
+run check no-such.arc
+check "a missing archive is unreadable" exit_is 2
+check "a missing archive is one error line" err_has "mesarc: no-such.arc: no such file"
+run check in
+check "a folder is not an archive" exit_is 2
+
+# --- status -------------------------------------------------------------------
+mkdir patch
+cp "$RESOURCES"/T27C.MES "$RESOURCES"/C_TALK00.MES "$RESOURCES"/C_TALK80.MES \
+  "$RESOURCES"/C_TALK90.MES "$RESOURCES"/T09C.MES patch/
+printf 'other' >patch/ZZZ.MES
+run pack patch -o patched.arc
+run status patched.arc
+check "status: patched" exit_is 0
+check "status prints patched" test "$out" = patched
+printf 'x' >>patch/T09C.MES
+rm patch/C_TALK80.MES
+run pack patch -o partly.arc
+run status partly.arc
+check "status: partly patched fails" exit_is 1
+check "status names the changed entry" out_has "T09C.MES: differs"
+check "status names the missing entry" out_has "C_TALK80.MES: missing"
+check "status leaves current entries out" out_lacks "T27C.MES"
+run status plain.arc
+check "status: not patched" exit_is 1
+check "status prints not patched" test "$out" = "not patched"
+# The updater's own rebuild: earlier entries of each name gain "__" and the
+# payloads are appended, so the current entry is the first plain-named one.
+cp partly.arc updated.arc
+for name in T27C.MES C_TALK00.MES C_TALK80.MES C_TALK90.MES T09C.MES; do
+  append_entry updated.arc "$name" "$RESOURCES/$name" supersede
+done
+run status updated.arc
+check "status after the updater's rebuild: patched" test "$rc $out" = "0 patched"
+run check updated.arc
+check "a rebuilt archive keeps the layout" exit_is 0
+# A later entry with the right bytes does not count: the lookup finds the first.
+mkdir shadow
+cp "$RESOURCES"/*.MES shadow/
+printf 'stale' >shadow/T27C.MES
+run pack shadow -o shadowed.arc
+append_entry shadowed.arc T27C.MES "$RESOURCES/T27C.MES"
+run status shadowed.arc
+check "status follows the first entry of a name" out_has "T27C.MES: differs"
+check "status lists only that entry" test "$(wc -l <<<"$out")" -eq 2
+run status broken.arc
+check "status of an archive the updater refuses" exit_is 2
+check "status says why" err_has "the updater cannot read this archive"
+
+# --- no command changes its input ----------------------------------------------
+check "list, extract, check and status leave the archive alone" same_bytes broken.arc broken-before.arc
+
+# --- usage ------------------------------------------------------------------------
+run
+check "no command is a usage error" one_error
+run frobnicate x
+check "an unknown command is a usage error" one_error
+run --help
+check "--help succeeds" exit_is 0
+check "--help lists the commands" out_has "extract"
+run pack --help
+check "pack --help shows its options" out_has "--order"
+
+echo "mesarc-cli: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

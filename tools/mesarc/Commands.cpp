@@ -1,0 +1,474 @@
+#include "tools/mesarc/Commands.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include "archive/ArchiveInspector.h"
+#include "archive/ArchivePacker.h"
+#include "platform/Console.h"
+#include "tools/mesarc/Output.h"
+#include "updater/PatchSet.h"
+
+namespace fs = std::filesystem;
+
+namespace mesarc {
+namespace {
+
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+struct ArchiveFile {
+  std::string shown;  // the path as the user gave it
+  fs::path path;
+  std::ifstream stream;
+  archive::Inspection inspection;
+};
+
+bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::string* out) {
+  out->assign(size, '\0');
+  stream.clear();
+  stream.seekg(static_cast<std::streamoff>(offset));
+  if (size != 0) stream.read(&(*out)[0], static_cast<std::streamsize>(size));
+  return stream && static_cast<std::size_t>(stream.gcount()) == size;
+}
+
+// Opens the archive and reads its index leniently; false after reporting
+// when there is no index to read at all.
+bool OpenArchive(const std::string& shown, ArchiveFile* file) {
+  file->shown = shown;
+  file->path = platform::PathFromUtf8(shown);
+  std::error_code error;
+  const fs::file_status status = fs::status(file->path, error);
+  if (!fs::exists(status)) {
+    PrintError(shown + ": no such file");
+    return false;
+  }
+  if (!fs::is_regular_file(status)) {
+    PrintError(shown + ": not a regular file");
+    return false;
+  }
+  const std::uintmax_t size = fs::file_size(file->path, error);
+  file->stream.open(file->path, std::ios::binary);
+  if (error || !file->stream) {
+    PrintError(shown + ": cannot be opened");
+    return false;
+  }
+  std::string head;
+  if (size >= 4) {
+    if (!ReadAt(file->stream, 0, 4, &head)) {
+      PrintError(shown + ": cannot be read");
+      return false;
+    }
+    std::uint32_t count = 0;
+    for (int i = 3; i >= 0; --i) count = (count << 8) | static_cast<unsigned char>(head[i]);
+    // Only as much as the file has: a damaged count may claim gigabytes.
+    const std::uint64_t wanted = std::min<std::uint64_t>(archive::IndexEnd(count), size);
+    if (!ReadAt(file->stream, 0, static_cast<std::size_t>(wanted), &head)) {
+      PrintError(shown + ": cannot be read");
+      return false;
+    }
+  }
+  file->inspection = archive::InspectArchive(head, size);
+  if (!file->inspection.readable) {
+    PrintError(shown + ": " + file->inspection.error);
+    return false;
+  }
+  return true;
+}
+
+std::string EntryLabel(std::uint32_t position, const std::string& name) {
+  return "entry " + std::to_string(position) + " (" + NameUtf8(name) + ")";
+}
+
+std::string Join(const std::vector<std::string>& words, const char* separator) {
+  std::string joined;
+  for (const std::string& word : words) joined += (joined.empty() ? "" : separator) + word;
+  return joined;
+}
+
+bool CopyEntry(ArchiveFile* archive, const archive::InspectedEntry& entry, const fs::path& target) {
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  std::string chunk;
+  for (std::uint64_t done = 0; out && done < entry.size;) {
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, entry.size - done));
+    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk)) return false;
+    out.write(chunk.data(), static_cast<std::streamsize>(part));
+    done += part;
+  }
+  out.close();
+  return static_cast<bool>(out);
+}
+
+// Why the entry cannot become a file; empty when it can.
+std::string NameRefusal(const archive::InspectedEntry& entry, fs::path* file_name) {
+  if (entry.unterminated) return "the name has no NUL";
+  std::string problem = archive::FileNameProblem(entry.name);
+  if (!problem.empty()) return problem;
+  if (!platform::Cp932ToFileName(entry.name, file_name)) return "the name is not valid CP932";
+  return std::string();
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+std::string Trim(const std::string& line) {
+  const std::size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return std::string();
+  return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+int ListCommand(const std::string& archive_path, bool json) {
+  ArchiveFile archive;
+  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
+  const std::vector<archive::InspectedEntry>& entries = archive.inspection.entries;
+
+  if (json) {
+    std::string out = "[";
+    for (const archive::InspectedEntry& entry : entries) {
+      std::vector<std::string> flags;
+      for (const std::string& flag : archive::EntryFlags(entry)) flags.push_back(JsonString(flag));
+      out += (entry.position == 0 ? "\n  " : ",\n  ");
+      out += "{\"position\": " + std::to_string(entry.position) +
+             ", \"name\": " + JsonString(platform::Cp932ToUtf8ForDisplay(entry.name)) +
+             ", \"name_hex\": \"" + HexBytes(entry.name) + "\"" +
+             ", \"size\": " + std::to_string(entry.size) +
+             ", \"offset\": " + std::to_string(entry.offset) +
+             ", \"flags\": [" + Join(flags, ", ") + "]}";
+    }
+    std::cout << out << (entries.empty() ? "]" : "\n]") << '\n';
+    return kExitOk;
+  }
+
+  std::ostringstream table;
+  table << std::setw(5) << "#" << "  " << std::left << std::setw(25) << "NAME" << std::right
+        << std::setw(10) << "SIZE" << "  " << std::setw(10) << "OFFSET" << "  FLAGS\n";
+  for (const archive::InspectedEntry& entry : entries) {
+    // CP932 takes one column per byte, so the stored bytes give the width.
+    const std::string escaped = EscapeControlBytes(entry.name);
+    const std::size_t pad = escaped.size() < 25 ? 25 - escaped.size() : 1;
+    table << std::setw(5) << entry.position << "  " << ConsoleName(entry.name)
+          << std::string(pad, ' ') << std::setw(10) << entry.size << "  " << std::setw(10)
+          << entry.offset;
+    const std::vector<std::string> flags = archive::EntryFlags(entry);
+    if (!flags.empty()) table << "  " << Join(flags, ",");
+    table << '\n';
+  }
+  std::cout << table.str();
+  return kExitOk;
+}
+
+int ExtractCommand(const std::string& archive_path, const std::string& directory,
+                   const std::vector<std::string>& names) {
+  ArchiveFile archive;
+  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
+  const std::vector<archive::InspectedEntry>& entries = archive.inspection.entries;
+
+  std::vector<bool> selected(entries.size(), names.empty());
+  bool unknown = false;
+  for (const std::string& name : names) {
+    std::string cp932;
+    bool found = false;
+    if (platform::Utf8ToCp932Strict(name, &cp932)) {
+      const std::string wanted = archive::UpperCaseName(cp932);
+      for (const archive::InspectedEntry& entry : entries) {
+        if (archive::UpperCaseName(entry.name) != wanted) continue;
+        selected[entry.position] = true;
+        found = true;
+      }
+    }
+    if (!found) {
+      PrintError(archive_path + ": no entry named " + name);
+      unknown = true;
+    }
+  }
+  if (unknown) return kExitProblems;
+
+  // File names are settled over the whole index, so an entry gets the same
+  // file whichever entries are asked for: first every name's first entry,
+  // then numbered names for the later ones, stepping over names in use.
+  // Case is ignored because Windows ignores it.
+  std::vector<fs::path> file_names(entries.size());
+  std::vector<std::string> refusals(entries.size());
+  std::vector<bool> numbered(entries.size(), false);
+  std::set<std::string> taken;
+  for (const archive::InspectedEntry& entry : entries) {
+    refusals[entry.position] = NameRefusal(entry, &file_names[entry.position]);
+    if (!refusals[entry.position].empty()) continue;
+    numbered[entry.position] = !taken.insert(archive::UpperCaseName(entry.name)).second;
+    if (entry.out_of_bounds) refusals[entry.position] = "its data ends past the end of the file";
+  }
+  for (const archive::InspectedEntry& entry : entries) {
+    if (!numbered[entry.position]) continue;
+    std::string candidate;
+    unsigned suffix = 0;
+    do {
+      candidate = entry.name + "." + std::to_string(++suffix);
+    } while (!taken.insert(archive::UpperCaseName(candidate)).second);
+    platform::Cp932ToFileName(candidate, &file_names[entry.position]);
+  }
+
+  const fs::path target_dir = platform::PathFromUtf8(directory);
+  std::error_code error;
+  fs::create_directories(target_dir, error);
+  if (error || !fs::is_directory(target_dir)) {
+    PrintError(directory + ": cannot create the folder");
+    return kExitProblems;
+  }
+
+  int written = 0;
+  bool failed = false;
+  for (const archive::InspectedEntry& entry : entries) {
+    if (!selected[entry.position]) continue;
+    const std::string label = EntryLabel(entry.position, entry.name);
+    if (!refusals[entry.position].empty()) {
+      PrintError(label + ": not extracted: " + refusals[entry.position]);
+      failed = true;
+      continue;
+    }
+    const fs::path target = target_dir / file_names[entry.position];
+    if (SameFile(target, archive.path)) {
+      PrintError(label + ": not extracted: it would overwrite the archive");
+      failed = true;
+      continue;
+    }
+    if (!CopyEntry(&archive, entry, target)) {
+      PrintError(label + ": cannot write " + platform::PathToUtf8(target));
+      fs::remove(target, error);
+      failed = true;
+      continue;
+    }
+    ++written;
+  }
+  PrintLine(std::to_string(written) + (written == 1 ? " entry" : " entries") + " written to " +
+            directory);
+  return failed ? kExitProblems : kExitOk;
+}
+
+int CheckCommand(const std::string& archive_path) {
+  ArchiveFile archive;
+  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
+  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(archive.inspection);
+  for (const archive::ArchiveProblem& problem : problems) {
+    PrintLine(problem.has_entry ? EntryLabel(problem.position, problem.name) + ": " + problem.message
+                                : problem.message);
+  }
+  const std::size_t count = archive.inspection.entries.size();
+  if (problems.empty()) {
+    PrintLine(archive_path + ": ok, " + std::to_string(count) + (count == 1 ? " entry" : " entries"));
+    return kExitOk;
+  }
+  PrintLine(archive_path + ": " + std::to_string(problems.size()) +
+            (problems.size() == 1 ? " problem" : " problems"));
+  return kExitProblems;
+}
+
+int StatusCommand(const std::string& archive_path) {
+  ArchiveFile archive;
+  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
+  if (!archive::ReaderAccepts(archive.inspection)) {
+    PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
+    return kExitUnreadable;
+  }
+
+  std::vector<std::string> differences;
+  std::uint32_t current = 0;
+  for (const PatchSetEntry& patch : PatchSet::kEntries) {
+    const platform::PayloadBytes payload = LoadPayload(patch.resource_id);
+    if (payload.data == nullptr) {
+      PrintError(std::string("this build carries no payload for ") + patch.name);
+      return kExitUnreadable;
+    }
+    const archive::InspectedEntry* entry = archive::FindFirst(archive.inspection, patch.name);
+    if (entry == nullptr) {
+      differences.push_back(std::string(patch.name) + ": missing");
+      continue;
+    }
+    std::string data;
+    if (!ReadAt(archive.stream, entry->offset, entry->size, &data)) {
+      PrintError(archive_path + ": cannot read " + patch.name);
+      return kExitUnreadable;
+    }
+    const std::string_view expected(reinterpret_cast<const char*>(payload.data), payload.size);
+    if (data == expected) {
+      ++current;
+    } else {
+      differences.push_back(std::string(patch.name) + ": differs");
+    }
+  }
+  if (current == PatchSet::kCount) {
+    PrintLine("patched");
+    return kExitOk;
+  }
+  if (current == 0) {
+    PrintLine("not patched");
+  } else {
+    PrintLine("partly patched");
+    for (const std::string& line : differences) PrintLine("  " + line);
+  }
+  return kExitProblems;
+}
+
+int PackCommand(const std::string& directory, const std::string& archive_path,
+                const std::string& order) {
+  const fs::path source = platform::PathFromUtf8(directory);
+  std::error_code error;
+  if (!fs::is_directory(source, error)) {
+    PrintError(directory + ": not a folder");
+    return kExitProblems;
+  }
+
+  struct Candidate {
+    fs::path path;
+    std::string shown;   // UTF-8, for messages
+    std::string stored;  // the entry name it becomes; empty when it has none
+    std::string problem;
+  };
+  std::vector<Candidate> candidates;
+  for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
+    Candidate candidate;
+    candidate.path = it->path();
+    candidate.shown = platform::PathToUtf8(it->path());
+    std::string cp932;
+    if (!platform::FileNameToCp932(it->path().filename(), &cp932)) {
+      candidate.problem = "the name cannot be written in CP932";
+    } else {
+      candidate.stored = archive::UpperCaseName(cp932);
+      candidate.problem = archive::StoredNameProblem(cp932);
+      std::error_code type_error;
+      if (candidate.problem.empty() && !it->is_regular_file(type_error)) {
+        candidate.problem = "not a regular file";
+      }
+    }
+    candidates.push_back(candidate);
+  }
+  if (error) {
+    PrintError(directory + ": cannot be listed");
+    return kExitProblems;
+  }
+
+  std::vector<const Candidate*> chosen;
+  bool refused = false;
+  if (order.empty()) {
+    for (const Candidate& candidate : candidates) {
+      if (!candidate.problem.empty()) {
+        PrintError(candidate.shown + ": " + candidate.problem);
+        refused = true;
+      } else {
+        chosen.push_back(&candidate);
+      }
+    }
+    std::sort(chosen.begin(), chosen.end(),
+              [](const Candidate* a, const Candidate* b) { return a->stored < b->stored; });
+    for (std::size_t i = 1; i < chosen.size(); ++i) {
+      if (chosen[i]->stored != chosen[i - 1]->stored) continue;
+      PrintError(chosen[i - 1]->shown + " and " + chosen[i]->shown +
+                 ": the same entry name once upper-cased");
+      refused = true;
+    }
+  } else {
+    std::ifstream list(platform::PathFromUtf8(order));
+    if (!list) {
+      PrintError(order + ": cannot be opened");
+      return kExitProblems;
+    }
+    std::set<std::string> listed;
+    std::string line;
+    for (int number = 1; std::getline(list, line); ++number) {
+      if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+      const std::string name = Trim(line);
+      if (name.empty() || name[0] == '#') continue;
+      const std::string where = order + ":" + std::to_string(number) + ": " + name + ": ";
+      std::string cp932;
+      if (!platform::Utf8ToCp932Strict(name, &cp932)) {
+        PrintError(where + "cannot be written in CP932");
+        refused = true;
+        continue;
+      }
+      const std::string stored = archive::UpperCaseName(cp932);
+      if (!listed.insert(stored).second) {
+        PrintError(where + "listed twice");
+        refused = true;
+        continue;
+      }
+      std::vector<const Candidate*> matches;
+      for (const Candidate& candidate : candidates) {
+        if (candidate.stored == stored) matches.push_back(&candidate);
+      }
+      if (matches.size() != 1) {
+        PrintError(where + (matches.empty() ? "no such file in " + directory
+                                            : std::string("more than one file has this name")));
+        refused = true;
+      } else if (!matches[0]->problem.empty()) {
+        PrintError(matches[0]->shown + ": " + matches[0]->problem);
+        refused = true;
+      } else {
+        chosen.push_back(matches[0]);
+      }
+    }
+  }
+  if (refused) return kExitProblems;
+
+  const fs::path target = platform::PathFromUtf8(archive_path);
+  if (fs::is_directory(target, error)) {
+    PrintError(archive_path + ": is a folder");
+    return kExitProblems;
+  }
+  bool overwrites_input = !order.empty() && SameFile(target, platform::PathFromUtf8(order));
+  for (const Candidate* candidate : chosen) overwrites_input = overwrites_input || SameFile(target, candidate->path);
+  if (overwrites_input) {
+    PrintError(archive_path + ": is one of the inputs; choose another output");
+    return kExitProblems;
+  }
+
+  std::vector<std::string> contents(chosen.size());
+  std::vector<archive::PackEntry> entries;
+  for (std::size_t i = 0; i < chosen.size(); ++i) {
+    std::ifstream in(chosen[i]->path, std::ios::binary);
+    const std::uintmax_t size = fs::file_size(chosen[i]->path, error);
+    if (error || !in || size > archive::kLargestArchive ||
+        !ReadAt(in, 0, static_cast<std::size_t>(size), &contents[i])) {
+      PrintError(chosen[i]->shown + ": cannot be read");
+      return kExitProblems;
+    }
+    entries.push_back({chosen[i]->stored, contents[i]});
+  }
+  std::string packed;
+  std::string pack_error;
+  if (!archive::PackArchive(entries, &packed, &pack_error)) {
+    PrintError(platform::Cp932ToUtf8ForDisplay(pack_error));
+    return kExitProblems;
+  }
+
+  // Written beside the target and renamed over it, so a failure never leaves
+  // a half-written archive under the final name.
+  fs::path temporary = target;
+  temporary += ".mesarc-new";
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  out.write(packed.data(), static_cast<std::streamsize>(packed.size()));
+  out.close();
+  if (!out) {
+    fs::remove(temporary, error);
+    PrintError(archive_path + ": cannot be written");
+    return kExitProblems;
+  }
+  fs::rename(temporary, target, error);
+  if (error) {
+    fs::remove(temporary, error);
+    PrintError(archive_path + ": cannot be replaced");
+    return kExitProblems;
+  }
+  PrintLine(std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
+            " packed into " + archive_path + " (" + std::to_string(packed.size()) + " bytes)");
+  return kExitOk;
+}
+
+}  // namespace mesarc

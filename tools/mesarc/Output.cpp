@@ -1,0 +1,105 @@
+#include "tools/mesarc/Output.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+
+#include "platform/Console.h"
+
+namespace mesarc {
+namespace {
+
+const char kHexDigits[] = "0123456789abcdef";
+
+void AppendUnicodeEscape(std::string* out, std::uint32_t unit) {
+  out->append("\\u");
+  for (int shift = 12; shift >= 0; shift -= 4) out->push_back(kHexDigits[(unit >> shift) & 0xF]);
+}
+
+// The code point starting at text[*i], advancing *i; U+FFFD for a bad sequence.
+std::uint32_t NextCodePoint(const std::string& text, std::size_t* i) {
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(*i);
+  int length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || *i + length > text.size()) {
+    ++*i;
+    return 0xFFFD;
+  }
+  std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+  for (int k = 1; k < length; ++k) {
+    if ((byte(*i + k) & 0xC0) != 0x80) {
+      ++*i;
+      return 0xFFFD;
+    }
+    code = (code << 6) | (byte(*i + k) & 0x3F);
+  }
+  *i += length;
+  return code;
+}
+
+}  // namespace
+
+std::string EscapeControlBytes(const std::string& cp932) {
+  std::string out;
+  for (char c : cp932) {
+    const auto byte = static_cast<unsigned char>(c);
+    // Control bytes never occur inside a double-byte character, so this cannot split one.
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHexDigits[byte >> 4];
+      out += kHexDigits[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string ConsoleName(const std::string& cp932) {
+  return platform::NameForConsole(EscapeControlBytes(cp932));
+}
+
+std::string NameUtf8(const std::string& cp932) {
+  return platform::Cp932ToUtf8ForDisplay(EscapeControlBytes(cp932));
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::uint32_t code = NextCodePoint(utf8, &i);
+    if (code == '"' || code == '\\') {
+      out += '\\';
+      out += static_cast<char>(code);
+    } else if (code == '\n') {
+      out += "\\n";
+    } else if (code >= 0x20 && code < 0x7F) {
+      out += static_cast<char>(code);
+    } else if (code < 0x10000) {
+      AppendUnicodeEscape(&out, code);
+    } else {
+      const std::uint32_t above = code - 0x10000;
+      AppendUnicodeEscape(&out, 0xD800 + (above >> 10));
+      AppendUnicodeEscape(&out, 0xDC00 + (above & 0x3FF));
+    }
+  }
+  return out + "\"";
+}
+
+std::string HexBytes(const std::string& bytes) {
+  std::string out;
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += kHexDigits[byte >> 4];
+    out += kHexDigits[byte & 0xF];
+  }
+  return out;
+}
+
+void PrintError(const std::string& message) {
+  std::cout.flush();
+  std::cerr << "mesarc: " << platform::Utf8ForConsole(message) << std::endl;
+}
+
+void PrintLine(const std::string& utf8) { std::cout << platform::Utf8ForConsole(utf8) << '\n'; }
+
+}  // namespace mesarc

@@ -1,0 +1,26 @@
+// How mesarc shows names and messages: console text in the console's
+// encoding, JSON in plain ASCII so any reader gets the same bytes.
+#pragma once
+
+#include <string>
+
+namespace mesarc {
+
+// An entry name (CP932) with control bytes written as \xNN, so a damaged
+// name cannot move the cursor or end a line. Still CP932.
+std::string EscapeControlBytes(const std::string& cp932);
+// An entry name for the console.
+std::string ConsoleName(const std::string& cp932);
+// An entry name as UTF-8, control bytes escaped: for messages.
+std::string NameUtf8(const std::string& cp932);
+
+// A JSON string literal for UTF-8 text, every non-ASCII character as \uXXXX.
+std::string JsonString(const std::string& utf8);
+std::string HexBytes(const std::string& bytes);
+
+// "mesarc: message" on standard error; message is UTF-8.
+void PrintError(const std::string& message);
+// A line of UTF-8 text on standard output.
+void PrintLine(const std::string& utf8);
+
+}  // namespace mesarc

@@ -1,0 +1,72 @@
+// mesarc: inspects, extracts, checks and builds message archives (mes.arc).
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "platform/Console.h"
+#include "tools/mesarc/Commands.h"
+#include "tools/mesarc/Output.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Inspects, extracts, checks and builds mes.arc message archives."};
+  app.name("mesarc");
+  app.require_subcommand(1);
+  app.failure_message([](const CLI::App*, const CLI::Error& error) {
+    return "mesarc: " + std::string(error.what()) + " (see mesarc --help)\n";
+  });
+
+  std::string archive;
+  std::string directory = ".";
+  std::string order;
+  std::vector<std::string> names;
+  bool json = false;
+
+  CLI::App* list = app.add_subcommand("list", "One row per index entry: position, name, size, offset, flags");
+  list->add_option("ARCHIVE", archive, "The archive")->required();
+  list->add_flag("--json", json, "A JSON array of objects, for scripts");
+
+  CLI::App* extract = app.add_subcommand("extract", "Writes entries as files, duplicates as NAME.1, NAME.2, ...");
+  extract->add_option("ARCHIVE", archive, "The archive")->required();
+  extract->add_option("NAME", names, "Only the entries with these names (case ignored)");
+  extract->add_option("-o,--output", directory, "The folder to write to (made when missing)")->capture_default_str();
+
+  CLI::App* check = app.add_subcommand(
+      "check", "Reports what the updater would refuse and breaks of the layout; exit 0 clean, 1 problems, 2 unreadable");
+  check->add_option("ARCHIVE", archive, "The archive")->required();
+
+  CLI::App* status = app.add_subcommand(
+      "status", "Whether the payloads this build carries are the archive's current entries; exit 0 only when patched");
+  status->add_option("ARCHIVE", archive, "The archive")->required();
+
+  CLI::App* pack = app.add_subcommand("pack", "Builds an archive from the files in a folder");
+  pack->add_option("DIR", directory, "The folder of entry files")->required();
+  pack->add_option("-o,--output", archive, "The archive to write")->required();
+  pack->add_option("--order", order, "A file listing the names to pack, one a line, in order");
+
+  // Windows passes narrow arguments in the ANSI code page; these are UTF-8 everywhere.
+  const std::vector<std::string> arguments = platform::Utf8Arguments(argc, argv);
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  try {
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? 0 : mesarc::kExitUnreadable;
+  }
+
+  try {
+    if (list->parsed()) return mesarc::ListCommand(archive, json);
+    if (extract->parsed()) return mesarc::ExtractCommand(archive, directory, names);
+    if (check->parsed()) return mesarc::CheckCommand(archive);
+    if (status->parsed()) return mesarc::StatusCommand(archive);
+    return mesarc::PackCommand(directory, archive, order);
+  } catch (const std::bad_alloc&) {
+    mesarc::PrintError("out of memory");
+  } catch (const std::exception& error) {
+    mesarc::PrintError(error.what());
+  }
+  return mesarc::kExitUnreadable;
+}
