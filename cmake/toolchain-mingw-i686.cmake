@@ -1,20 +1,7 @@
 # 32-bit Windows through mingw-w64; test executables run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(MES_MINGW_PREFIX i686-w64-mingw32)
-# The posix thread model: GoogleTest needs std::mutex, which the win32 model lacks.
-set(CMAKE_C_COMPILER ${MES_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MES_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${MES_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MES_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# The executables must run alone: no libgcc/libstdc++/winpthread DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 
 find_program(MES_WINE NAMES wine)
 if(MES_WINE)

@@ -1,22 +1,10 @@
 # 64-bit Windows through mingw-w64: the same tree, for running the Windows
 # tests under a Wine that cannot start 32-bit programs (no 32-bit kernel support).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(MES_MINGW_PREFIX x86_64-w64-mingw32)
-# The posix thread model: GoogleTest needs std::mutex, which the win32 model lacks.
-set(CMAKE_C_COMPILER ${MES_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MES_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${MES_MINGW_PREFIX}-windres)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${MES_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# The executables must run alone: no libgcc/libstdc++/winpthread DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
+# The 64-bit loader itself: /usr/bin/wine prefers the 32-bit one.
 find_program(MES_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(MES_WINE NAMES wine64 wine)
 if(MES_WINE)

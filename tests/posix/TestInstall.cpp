@@ -1,37 +1,18 @@
 #include "support/TestInstall.h"
 
-#include <cstdlib>
 #include <filesystem>
 
-#include "support/TempDir.h"
-
-namespace fs = std::filesystem;
+#include "posix/TempWinePrefix.h"
 
 struct TestInstall::State {
-  TempDir root;
-  std::string saved_prefix;
-  bool had_prefix = false;
+  TempWinePrefix prefix;
 };
 
 TestInstall::TestInstall() : state_(new State) {
-  const char* saved = std::getenv("WINEPREFIX");
-  state_->had_prefix = saved != nullptr;
-  if (saved) state_->saved_prefix = saved;
-
-  fs::path prefix = state_->root.path() / "prefix";
-  fs::create_directories(prefix / "dosdevices");
-  fs::create_directories(prefix / "drive_c" / "Game");
-  fs::create_directory_symlink("../drive_c", prefix / "dosdevices" / "c:");
-  setenv("WINEPREFIX", prefix.string().c_str(), 1);
+  state_->prefix.MakeDriveC();
+  std::filesystem::create_directories(state_->prefix.path() + "/drive_c/Game");
   install_path_ = "C:\\Game";
-  host_folder_ = (prefix / "drive_c" / "Game").string();
+  host_folder_ = state_->prefix.path() + "/drive_c/Game";
 }
 
-TestInstall::~TestInstall() {
-  if (state_->had_prefix) {
-    setenv("WINEPREFIX", state_->saved_prefix.c_str(), 1);
-  } else {
-    unsetenv("WINEPREFIX");
-  }
-  delete state_;
-}
+TestInstall::~TestInstall() { delete state_; }
