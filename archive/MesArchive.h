@@ -4,6 +4,7 @@
 // failures, and a failed rebuild leaves no new file behind.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -51,15 +52,36 @@ class MesArchive : public SizedInputFile {
   // bytes after the end of the last entry's data.
   static int IsCompleteArchive(const char* path);
 
+  // Where every buffer of the archive comes from (index arrays, per-entry copy
+  // buffers); they go back with std::free. Tests install a failing one;
+  // nullptr restores std::malloc.
+  using Allocator = void* (*)(std::size_t size);
+  void SetAllocatorForTesting(Allocator allocate);
+
   std::uint32_t count() const { return count_; }
   const EntryMap& entry_map() const { return entry_map_; }
   const ArchiveEntry* working_index() const { return working_index_; }
   const ArchiveEntry* as_read_index() const { return as_read_index_; }
 
  private:
+  // Reads the count and the index from the start of the file into a new array
+  // with room for `extra` more entries, and checks it against the file.
+  // report_path names the archive in messages; nullptr keeps it silent.
+  ArchiveEntry* ReadIndex(const char* report_path, std::uint32_t extra);
+  ArchiveEntry* AllocateEntries(std::uint64_t entries);
+  void FreeRewriteState();
+  // Undoes a failed WriteArchive: closes and deletes the new file, then says why.
+  int FailWrite(platform::StreamHandle stream, const char* new_path, const char* format,
+                const char* argument);
+
   std::uint32_t count_;
   EntryMap entry_map_;
   ArchiveEntry* working_index_;
   ArchiveEntry* as_read_index_;
   std::vector<const unsigned char*> payloads_;
+
+  std::uint32_t file_size_;  // as recorded at open; size_ is reused for entry sizes
+  std::uint32_t old_count_;  // N, entries that came from the file
+  std::uint32_t announced_;  // n given to LoadIndexForRewrite
+  Allocator allocate_;
 };
