@@ -18,6 +18,8 @@ constexpr std::size_t kNameBufferSize = 260;
 constexpr std::size_t kMaxSupersededName = kEntryNameSize - 1 - 2;
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
+MesArchive::Allocator g_default_allocator = std::malloc;
+
 void Report(const char* format, const char* argument) {
   ShowFormattedMessage(text::kCaptionArchive, platform::CaptionEncoding::kShiftJis,
                        platform::MessageStyle::kInformation, format, argument);
@@ -62,7 +64,7 @@ MesArchive::MesArchive()
       file_size_(0),
       old_count_(0),
       announced_(0),
-      allocate_(std::malloc) {}
+      allocate_(g_default_allocator) {}
 
 MesArchive::~MesArchive() {
   entry_map_.clear();
@@ -72,6 +74,10 @@ MesArchive::~MesArchive() {
 
 void MesArchive::SetAllocatorForTesting(Allocator allocate) {
   allocate_ = allocate ? allocate : std::malloc;
+}
+
+void MesArchive::SetDefaultAllocatorForTesting(Allocator allocate) {
+  g_default_allocator = allocate ? allocate : std::malloc;
 }
 
 ArchiveEntry* MesArchive::AllocateEntries(std::uint64_t entries) {

@@ -57,6 +57,9 @@ class MesArchive : public SizedInputFile {
   // nullptr restores std::malloc.
   using Allocator = void* (*)(std::size_t size);
   void SetAllocatorForTesting(Allocator allocate);
+  // The allocator of archives constructed from now on, for tests that reach
+  // the archive only through the updater.
+  static void SetDefaultAllocatorForTesting(Allocator allocate);
 
   std::uint32_t count() const { return count_; }
   const EntryMap& entry_map() const { return entry_map_; }

@@ -31,7 +31,6 @@ struct Options {
   std::uint64_t total_bytes = 256 * kMiB;
   std::uint64_t largest_bytes = 4 * kMiB;
   int repeat = 3;
-  std::size_t stream_buffer = 0;  // 0: the backend's own buffering
   std::string dir;                // default: a new folder under $TMPDIR
 };
 
@@ -42,25 +41,12 @@ struct Measure {
 };
 
 // Prints the archive's messages instead of waiting for a key at the terminal.
-// With stream_buffer set it also gives the new file's stream a buffer of that
-// size, to measure a backend whose StreamCreate does so (the Linux backend's
-// stream is a FILE*; the buffer lives until the measuring child exits).
 class BenchSystem : public platform::ForwardingSystem {
  public:
-  std::size_t stream_buffer = 0;
-
   platform::MessageAnswer ShowMessage(const char* text, const char*, platform::CaptionEncoding,
                                       platform::MessageStyle) override {
     std::fprintf(stderr, "message: %s\n", text);
     return platform::MessageAnswer::kOk;
-  }
-  platform::StreamHandle StreamCreate(const char* path) override {
-    platform::StreamHandle stream = target_.StreamCreate(path);
-    if (stream && stream_buffer != 0) {
-      setvbuf(static_cast<FILE*>(stream), static_cast<char*>(std::malloc(stream_buffer)), _IOFBF,
-              stream_buffer);
-    }
-    return stream;
   }
 };
 
@@ -79,14 +65,12 @@ bool ParseArguments(int argc, char** argv, Options* options) {
       options->largest_bytes = std::strtoull(v, nullptr, 10) * kMiB;
     } else if (const char* v = value("--repeat=")) {
       options->repeat = std::max(1, std::atoi(v));
-    } else if (const char* v = value("--stream-buffer-kib=")) {
-      options->stream_buffer = static_cast<std::size_t>(std::strtoull(v, nullptr, 10)) * 1024;
     } else if (const char* v = value("--dir=")) {
       options->dir = v;
     } else {
       std::fprintf(stderr,
                    "usage: %s [--entries=20000] [--total-mib=256] [--largest-mib=4] "
-                   "[--repeat=3] [--stream-buffer-kib=0] [--dir=DIR]\n",
+                   "[--repeat=3] [--dir=DIR]\n",
                    argv[0]);
       return false;
     }
@@ -247,7 +231,6 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseArguments(argc, argv, &options)) return 2;
   BenchSystem system;
-  system.stream_buffer = options.stream_buffer;
   platform::SetSystemForTesting(&system);
 
   std::string dir = options.dir;
@@ -265,11 +248,8 @@ int main(int argc, char** argv) {
   const std::string rebuilt = dir + "/mes.arc_";
 
   std::uint32_t largest = 0;
-  std::printf("generating %u entries, %.1f MiB, in %s; stream buffer %s\n", options.entries,
-              static_cast<double>(options.total_bytes) / kMiB, dir.c_str(),
-              options.stream_buffer
-                  ? (std::to_string(options.stream_buffer / 1024) + " KiB").c_str()
-                  : "as the backend sets it");
+  std::printf("generating %u entries, %.1f MiB, in %s\n", options.entries,
+              static_cast<double>(options.total_bytes) / kMiB, dir.c_str());
   int status = 0;
   if (!Generate(archive, options, &largest)) {
     std::fprintf(stderr, "could not write %s\n", archive.c_str());

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "platform/posix/ErrorCodes.h"
@@ -27,6 +29,18 @@ bool HostPath(const char* path, std::string* host) {
   SetLastWin32Error(kErrorPathNotFound);
   return false;
 }
+
+// Entries reach the stream one at a time, many of them small: a large buffer
+// turns them into few large writes. glibc ignores the size unless it is given
+// the buffer, so the stream owns one.
+constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
+
+struct OutputStream {
+  FILE* file;
+  std::unique_ptr<char[]> buffer;
+};
+
+FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
 
 int OpenFlags(FileOpenMode mode) {
   return mode == FileOpenMode::kReadShareRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
@@ -117,26 +131,34 @@ NativeHandle FileDuplicate(NativeHandle file) {
 StreamHandle StreamCreate(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return nullptr;
-  FILE* stream = std::fopen(host.c_str(), "wb");
-  if (!stream) FailWithErrno();
+  FILE* file = std::fopen(host.c_str(), "wb");
+  if (!file) {
+    FailWithErrno();
+    return nullptr;
+  }
+  auto* stream = new OutputStream{file, std::unique_ptr<char[]>(new (std::nothrow)
+                                                                     char[kStreamBufferSize])};
+  if (stream->buffer) setvbuf(file, stream->buffer.get(), _IOFBF, kStreamBufferSize);
   return stream;
 }
 
 bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
   if (size == 0) return true;
-  if (std::fwrite(data, 1, size, static_cast<FILE*>(stream)) != size) return FailWithErrno();
+  if (std::fwrite(data, 1, size, FileOf(stream)) != size) return FailWithErrno();
   return true;
 }
 
 bool StreamSync(StreamHandle stream) {
-  FILE* file = static_cast<FILE*>(stream);
+  FILE* file = FileOf(stream);
   if (std::fflush(file) != 0) return FailWithErrno();
   if (fsync(fileno(file)) != 0) return FailWithErrno();
   return true;
 }
 
+// The stream and its buffer go whatever fclose says.
 bool StreamClose(StreamHandle stream) {
-  if (std::fclose(static_cast<FILE*>(stream)) != 0) return FailWithErrno();
+  std::unique_ptr<OutputStream> owned(static_cast<OutputStream*>(stream));
+  if (std::fclose(owned->file) != 0) return FailWithErrno();
   return true;
 }
 

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 #include "support/TestInstall.h"
@@ -14,6 +16,14 @@
 #include "updater/MessageTexts.h"
 
 namespace {
+
+// Allocation number g_fail_allocation_at of the archive fails.
+int g_allocations = 0;
+int g_fail_allocation_at = 0;
+
+void* CountedAllocate(std::size_t size) {
+  return ++g_allocations == g_fail_allocation_at ? nullptr : std::malloc(size);
+}
 
 struct Outcome {
   bool archive_exists, new_file_exists;
@@ -86,6 +96,30 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingFileOperationLeavesAUsableArchive) 
   std::printf("[ fault injection ] %d of %d file operations failed in turn\n", delivered,
               operations);
   EXPECT_EQ(delivered, operations);
+}
+
+TEST_F(UpdateFaultInjectionTest, EveryFailingAllocationLeavesTheOldArchive) {
+  MesArchive::SetDefaultAllocatorForTesting(CountedAllocate);
+  g_allocations = 0;
+  g_fail_allocation_at = 0;
+  UpdaterSystem clean;
+  ASSERT_TRUE(RunWithFailureAt(0, &clean).completed);
+  const int allocations = g_allocations;
+  ASSERT_GT(allocations, 3);  // two index arrays, then one buffer per old entry
+
+  for (g_fail_allocation_at = 1; g_fail_allocation_at <= allocations; ++g_fail_allocation_at) {
+    SCOPED_TRACE("allocation " + std::to_string(g_fail_allocation_at) + " failed");
+    g_allocations = 0;
+    UpdaterSystem system;
+    Outcome outcome = RunWithFailureAt(0, &system);
+    EXPECT_EQ(outcome.archive, old_bytes_);
+    EXPECT_FALSE(outcome.new_file_exists);
+    EXPECT_FALSE(outcome.completed);
+    EXPECT_EQ(system.messages.size(), 2u);  // the question and the one failure
+  }
+  std::printf("[ fault injection ] %d of %d allocations failed in turn\n", allocations,
+              allocations);
+  MesArchive::SetDefaultAllocatorForTesting(nullptr);
 }
 
 }  // namespace
