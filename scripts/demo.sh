@@ -40,7 +40,7 @@ for i in $(seq -w 1 30); do
   name=T${i}A.MES
   [ "$i" = 09 ] && name=T09C.MES
   [ "$i" = 27 ] && name=T27C.MES
-  { printf 'sample message file %s\n' "$name"; seq 1 $((i * 40)); } >"$demo/entries/$name"
+  { printf 'sample message file %s\n' "$name"; seq 1 $((10#$i * 40)); } >"$demo/entries/$name"
   echo "$name" >>"$order"
 done
 "$bin/mesarc" pack "$demo/entries" -o "$game/mes.arc" --order "$order"
