@@ -4,7 +4,7 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/ArchiveInspector.h"
+#include "archive/IndexScan.h"
 
 namespace archive {
 namespace {

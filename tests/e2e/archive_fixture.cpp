@@ -28,11 +28,11 @@ int Make(int argc, char** argv) {
   if (argc < 3) return Fail("usage: make ARCHIVE NAME:SIZE...");
   archive_test::ArchiveBuilder builder;
   for (int i = 3; i < argc; ++i) {
-    std::string spec = argv[i];
-    std::size_t colon = spec.rfind(':');
-    if (colon == std::string::npos) return Fail("entry needs NAME:SIZE: " + spec);
-    auto size = static_cast<std::uint32_t>(std::strtoul(spec.c_str() + colon + 1, nullptr, 10));
-    builder.AddSized(spec.substr(0, colon), size, static_cast<std::uint32_t>(i));
+    std::string entry = argv[i];
+    std::size_t colon = entry.rfind(':');
+    if (colon == std::string::npos) return Fail("entry needs NAME:SIZE: " + entry);
+    auto size = static_cast<std::uint32_t>(std::strtoul(entry.c_str() + colon + 1, nullptr, 10));
+    builder.AddSized(entry.substr(0, colon), size, static_cast<std::uint32_t>(i));
   }
   std::string bytes = builder.Build();
   std::FILE* out = std::fopen(argv[2], "wb");

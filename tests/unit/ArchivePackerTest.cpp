@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspector.h"
+#include "archive/IndexScan.h"
 #include "archive/ArchivePacker.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "archive/ArchiveInspector.h"
+#include "archive/IndexScan.h"
 #include "archive/ArchivePacker.h"
 #include "platform/Console.h"
 #include "tools/mesarc/Output.h"

@@ -1,4 +1,4 @@
-#include "archive/ArchiveInspector.h"
+#include "archive/IndexScan.h"
 
 #include <cstring>
 #include <map>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspector.h"
+#include "archive/IndexScan.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
 #include "support/RecordingSystem.h"
