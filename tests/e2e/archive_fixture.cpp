@@ -71,7 +71,7 @@ int VerifyUpdate(int argc, char** argv) {
   }
   for (std::size_t j = 0; j < kPatchCount; ++j) {
     const ParsedEntry& added = new_archive.entries[n + j];
-    std::string payload = archive_test::ReadFileBytes(std::string(argv[4]) + "/" + kPatchNames[j]);
+    std::string payload = ReadFileBytes(std::string(argv[4]) + "/" + kPatchNames[j]);
     if (added.name != kPatchNames[j]) return Fail("new entry " + std::to_string(j) + " is " + added.name);
     if (payload.empty() || added.data != payload) return Fail(added.name + " differs from its payload");
   }

@@ -194,46 +194,4 @@ ParsedArchive ParseArchiveFile(const std::string& path) {
   return ParseArchive(ReadFileBytes(path));
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::path(path), error);
-}
-
-TempDir::TempDir() {
-  static unsigned serial = 0;
-  std::random_device random;
-  const fs::path base = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::ostringstream name;
-    name << "mesarc-" << std::hex << random() << '-' << serial++;
-    std::error_code error;
-    if (fs::create_directory(base / name.str(), error)) {
-      path_ = (base / name.str()).string();
-      return;
-    }
-  }
-  throw std::runtime_error("cannot make a directory under " + base.string());
-}
-
-TempDir::~TempDir() {
-  std::error_code error;
-  fs::remove_all(fs::path(path_), error);
-}
-
-std::string TempDir::Path(const std::string& file_name) const {
-  return (fs::path(path_) / file_name).string();
-}
-
-std::string TempDir::Write(const std::string& file_name, const std::string& bytes) const {
-  const std::string path = Path(file_name);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
-
 }  // namespace archive_test

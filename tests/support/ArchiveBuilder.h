@@ -6,7 +6,7 @@
 //                           .Gap(3)
 //                           .AddSized("C_TALK00.MES", 1000, 7)
 //                           .Build();
-//   archive_test::TempDir dir;
+//   TempDir dir;
 //   std::string path = dir.Write("mes.arc", bytes);
 //   archive_test::ParsedArchive parsed = archive_test::ParseArchiveFile(path);
 #pragma once
@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "support/TempDir.h"
 
 namespace archive_test {
 
@@ -91,26 +93,5 @@ struct ParsedArchive {
 
 ParsedArchive ParseArchive(const std::string& bytes);
 ParsedArchive ParseArchiveFile(const std::string& path);
-
-std::string ReadFileBytes(const std::string& path);
-bool FileExists(const std::string& path);
-
-// A fresh directory under the system's temporary folder, removed with
-// everything in it when the object goes. Paths are plain narrow strings.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string Path(const std::string& file_name) const;
-  // Writes bytes to file_name in the directory; returns its path.
-  std::string Write(const std::string& file_name, const std::string& bytes) const;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 }  // namespace archive_test

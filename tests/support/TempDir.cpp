@@ -1,24 +1,44 @@
 #include "support/TempDir.h"
 
-#include <atomic>
-#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-  static std::atomic<int> serial{0};
-  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  path_ = fs::temp_directory_path() /
-          ("mesupdate-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
-  fs::create_directories(path_);
+  static unsigned serial = 0;
+  std::random_device random;
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::ostringstream name;
+    name << "mesupdate-test-" << std::hex << random() << '-' << serial++;
+    std::error_code error;
+    if (fs::create_directory(base / name.str(), error)) {
+      path_ = (base / name.str()).string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a folder under " + base.string());
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  fs::remove_all(fs::path(path_), ignored);
+}
+
+std::string TempDir::Path(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+  std::string path = Path(name);
+  WriteFileBytes(path, bytes);
+  return path;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -29,4 +49,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::path(path), error);
 }

@@ -59,7 +59,7 @@ TEST(ArchivePackerTest, TheUpdatersReaderFindsEveryPackedEntry) {
 
   RecordingSystem system;
   ScopedSystem scoped(&system);
-  archive_test::TempDir dir;
+  TempDir dir;
   const std::string path = dir.Write("mes.arc", bytes);
   EXPECT_EQ(MesArchive::IsCompleteArchive(path.c_str()), 1);
   MesArchive reader;

@@ -15,7 +15,7 @@ namespace {
 class FileHandleTest : public ::testing::Test {
  protected:
   std::string MakeFile(const std::string& name, const std::string& bytes) {
-    std::string path = dir_.File(name);
+    std::string path = dir_.Path(name);
     WriteFileBytes(path, bytes);
     return path;
   }
@@ -30,7 +30,7 @@ TEST_F(FileHandleTest, MissingFileLeavesHandleNoneAndSizeUnchanged) {
 
   CountingSystem counting;
   ScopedSystem scope(&counting);
-  EXPECT_EQ(file.OpenForRead(dir_.File("missing").c_str()), 0);
+  EXPECT_EQ(file.OpenForRead(dir_.Path("missing").c_str()), 0);
   EXPECT_EQ(file.handle(), platform::kNoHandle);
   EXPECT_EQ(file.GetSize(), 10u);
   EXPECT_EQ(file.Close(), 1);
@@ -91,9 +91,9 @@ TEST_F(FileHandleTest, CreateForWriteTruncatesAndWrites) {
   EXPECT_EQ(ReadFileBytes(path), "new");
 
   FileHandle created;
-  ASSERT_EQ(created.CreateForWrite(dir_.File("fresh").c_str()), 1);
+  ASSERT_EQ(created.CreateForWrite(dir_.Path("fresh").c_str()), 1);
   EXPECT_EQ(created.Close(), 1);
-  EXPECT_EQ(ReadFileBytes(dir_.File("fresh")), "");
+  EXPECT_EQ(ReadFileBytes(dir_.Path("fresh")), "");
 }
 
 TEST_F(FileHandleTest, DuplicateGivesAnIndependentReadHandle) {

@@ -190,7 +190,7 @@ TEST(ArchiveInspectorTest, ReaderAcceptsWhatMesArchiveOpens) {
   };
   RecordingSystem system;
   ScopedSystem scoped(&system);
-  archive_test::TempDir dir;
+  TempDir dir;
   int index = 0;
   for (const std::string& bytes : archives) {
     SCOPED_TRACE(index);

@@ -14,7 +14,6 @@ namespace {
 
 using archive_test::ArchiveBuilder;
 using archive_test::PatternData;
-using archive_test::TempDir;
 
 std::string Formatted(const char* format, const std::string& argument) {
   char text[1024];

@@ -16,11 +16,9 @@
 namespace {
 
 using archive_test::ArchiveBuilder;
-using archive_test::FileExists;
 using archive_test::ParseArchiveFile;
 using archive_test::ParsedArchive;
 using archive_test::PatternData;
-using archive_test::TempDir;
 
 using NamedData = std::vector<std::pair<std::string, std::string>>;
 

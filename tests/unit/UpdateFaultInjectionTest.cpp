@@ -53,8 +53,8 @@ class UpdateFaultInjectionTest : public ::testing::Test {
     Outcome outcome;
     outcome.archive = ReadFileBytes(install.HostPath("mes.arc"));
     outcome.new_file = ReadFileBytes(install.HostPath("mes.arc_"));
-    outcome.archive_exists = archive_test::FileExists(install.HostPath("mes.arc"));
-    outcome.new_file_exists = archive_test::FileExists(install.HostPath("mes.arc_"));
+    outcome.archive_exists = FileExists(install.HostPath("mes.arc"));
+    outcome.new_file_exists = FileExists(install.HostPath("mes.arc_"));
     for (const RecordedMessage& message : system->messages) {
       if (message.text == text::kUpdateCompleted) outcome.completed = true;
       if (message.text.compare(0, 12, std::string(text::kRenameFailed, 12)) == 0) {

@@ -63,7 +63,7 @@ TEST_F(UpdaterAppTest, UpdatesTheArchiveAndReportsCompletion) {
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectConfirmationFirst();
   ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
-  EXPECT_FALSE(archive_test::FileExists(new_file_));
+  EXPECT_FALSE(FileExists(new_file_));
 
   archive_test::ParsedArchive old_archive = archive_test::ParseArchive(old_bytes);
   archive_test::ParsedArchive updated = archive_test::ParseArchiveFile(archive_);
@@ -78,7 +78,7 @@ TEST_F(UpdaterAppTest, UpdatesTheArchiveAndReportsCompletion) {
   }
   for (std::uint32_t p = 0; p < PatchSet::kCount; ++p) {
     const archive_test::ParsedEntry& added = updated.entries[4 + p];
-    std::string payload = archive_test::ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" +
+    std::string payload = ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" +
                                                       PatchSet::kEntries[p].name);
     EXPECT_EQ(added.name, PatchSet::kEntries[p].name);
     EXPECT_EQ(added.data, payload) << added.name;
@@ -100,8 +100,8 @@ TEST_F(UpdaterAppTest, NoKeyOrNoAnswerTouchesNothing) {
   EXPECT_EQ(RunUpdater(&system_), -1);
   ASSERT_EQ(system_.messages.size(), 1u);
   ExpectConfirmationFirst();
-  EXPECT_EQ(archive_test::ReadFileBytes(archive_), old_bytes);
-  EXPECT_FALSE(archive_test::FileExists(new_file_));
+  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
+  EXPECT_FALSE(FileExists(new_file_));
 }
 
 TEST_F(UpdaterAppTest, InstallPathsThatDoNotFitAreNotInstalled) {
@@ -142,7 +142,7 @@ TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   // The rename refuses to replace the old archive: ERROR_ALREADY_EXISTS.
   ExpectMessage(2, "Mes.arc \x82\xcc\xd8\xc8\xb0\xd1\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 183",
                 text::kCaptionSwap, MessageStyle::kWarning);
-  EXPECT_EQ(archive_test::ReadFileBytes(archive_), old_bytes);
+  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
   archive_test::ParsedArchive left = archive_test::ParseArchiveFile(new_file_);
   EXPECT_TRUE(left.ok && left.MeetsLayout() && left.count == 4 + PatchSet::kCount);
 }
@@ -153,15 +153,15 @@ TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapButNeverMovesAPartialFile) {
   EXPECT_EQ(RunUpdater(&system_), 1);
   ASSERT_EQ(system_.messages.size(), 2u);
   EXPECT_EQ(system_.messages[1].text, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2));
-  EXPECT_FALSE(archive_test::FileExists(archive_));
+  EXPECT_FALSE(FileExists(archive_));
 
   system_.messages.clear();
   Write("mes.arc_", complete);
   EXPECT_EQ(RunUpdater(&system_), 1);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
-  EXPECT_EQ(archive_test::ReadFileBytes(archive_), complete);
-  EXPECT_FALSE(archive_test::FileExists(new_file_));
+  EXPECT_EQ(ReadFileBytes(archive_), complete);
+  EXPECT_FALSE(FileExists(new_file_));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ HANDLE OpenForReadAsOther(const std::string& path) {
 
 TEST(SharingTest, FileHeldForReadingCanBeReadButNotWrittenOrDeleted) {
   TempDir dir;
-  std::string path = dir.File("held");
+  std::string path = dir.Path("held");
   WriteFileBytes(path, "data");
   FileHandle file;
   ASSERT_EQ(file.OpenForRead(path.c_str()), 1);
@@ -39,7 +39,7 @@ TEST(SharingTest, FileHeldForReadingCanBeReadButNotWrittenOrDeleted) {
 
 TEST(SharingTest, FileBeingCreatedCannotBeOpenedByOthers) {
   TempDir dir;
-  std::string path = dir.File("new");
+  std::string path = dir.Path("new");
   FileHandle file;
   ASSERT_EQ(file.CreateForWrite(path.c_str()), 1);
   EXPECT_EQ(OpenForReadAsOther(path), INVALID_HANDLE_VALUE);

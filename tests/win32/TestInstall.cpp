@@ -7,7 +7,7 @@ struct TestInstall::State {
 };
 
 TestInstall::TestInstall() : state_(new State) {
-  install_path_ = state_->folder.path().string();
+  install_path_ = state_->folder.path();
   host_folder_ = install_path_;
 }
 
