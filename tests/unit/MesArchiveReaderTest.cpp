@@ -21,14 +21,6 @@ std::string Formatted(const char* format, const std::string& argument) {
   return text;
 }
 
-std::string FromHex(const std::string& hex) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
-
 int g_allocations = 0;
 void* CountingAllocate(std::size_t size) {
   ++g_allocations;
@@ -50,21 +42,6 @@ class MesArchiveReaderTest : public ::testing::Test {
   TempDir dir_;
   MesArchive archive_;
 };
-
-TEST(MessageTextsTest, ArchiveTextsAreShiftJis) {
-  // Expected bytes from: printf '%s' '…' | iconv -f UTF-8 -t CP932 | xxd -p
-  EXPECT_EQ(std::string(text::kCaptionArchive), FromHex("b1afccdfc3deb0c4"));
-  EXPECT_EQ(std::string(text::kIndexReadFailed),
-            FromHex("2573202d2083778362835f815b82cc8ee693be82c98eb8947382b582dc82b582bd8142"));
-  EXPECT_EQ(std::string(text::kWriteFailed),
-            FromHex("2573202d20837483408343838b8f9182ab8d9e82dd83478389815b8142"));
-  EXPECT_EQ(std::string(text::kEntryNotFound),
-            FromHex("2573202d20837483408343838b8c9f8df583478389815b"));
-  EXPECT_EQ(std::string(text::kEntryAllocFailed),
-            FromHex("2573202d2083818382838a815b8a6d95db82c98eb8947382b582dc82b582bd8142"));
-  EXPECT_EQ(std::string(text::kEntryReadFailed),
-            FromHex("2573202d20837483408343838b93c782dd8d9e82dd83478389815b8142"));
-}
 
 TEST_F(MesArchiveReaderTest, LookupUpperCasesAsciiLettersOnlyThenComparesExactly) {
   const std::string talk = PatternData(300, 1);
