@@ -125,6 +125,11 @@ bool UpdaterSystem::PathMove(const char* from, const char* to) {
   return !Breaks() && ForwardingSystem::PathMove(from, to);
 }
 
+platform::PayloadBytes UpdaterSystem::FindPayload(int id) {
+  if (id == missing_payload_id) return {nullptr, 0};
+  return ForwardingSystem::FindPayload(id);
+}
+
 int RunUpdater(UpdaterSystem* system) {
   ScopedSystem scope(system);
   UpdaterApp app;

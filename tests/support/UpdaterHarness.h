@@ -16,6 +16,8 @@ class UpdaterSystem : public RecordingSystem {
   bool omit_nul = false;
   // Deleting the old archive fails, as when the game holds it open.
   bool fail_delete = false;
+  // An executable built without this payload resource.
+  int missing_payload_id = 0;
 
   // File operation number fail_at (counted from 1) fails; 0 breaks nothing.
   int fail_at = 0;
@@ -45,6 +47,7 @@ class UpdaterSystem : public RecordingSystem {
   bool PathDelete(const char* path) override;
   bool PathMove(const char* from, const char* to) override;
   std::uint32_t LastError() override;
+  platform::PayloadBytes FindPayload(int id) override;
 
  private:
   // Counts one file operation; true when this one must fail.

@@ -132,6 +132,17 @@ TEST_F(UpdaterAppTest, MissingArchiveIsReportedWithItsPath) {
                 MessageStyle::kInformation);
 }
 
+TEST_F(UpdaterAppTest, MissingPayloadIsReportedAndNothingIsWritten) {
+  std::string old_bytes = WriteSampleArchive();
+  system_.missing_payload_id = 112;
+  EXPECT_EQ(RunUpdater(&system_), 1);
+  ASSERT_EQ(system_.messages.size(), 2u);
+  ExpectMessage(1, std::string("C_TALK80.MES") + (text::kEntryNotFound + 2), text::kCaptionArchive,
+                MessageStyle::kInformation);
+  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
+  EXPECT_FALSE(FileExists(new_file_));
+}
+
 TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   std::string old_bytes = WriteSampleArchive();
   system_.fail_delete = true;
