@@ -29,12 +29,12 @@ count_ctest() {
 # Adds a script's closing "N passed, M failed" line to the totals.
 count_plain() {
   local log=$1 line
-  line=$(grep -E '^([A-Za-z-]+: )?[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  line=$(grep -E '^([A-Za-z0-9-]+: )?[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
   if [ -z "$line" ]; then
     failed=$((failed + 1))
     return
   fi
-  passed=$((passed + $(sed -E 's/^([A-Za-z-]+: )?([0-9]+) passed.*/\2/' <<<"$line")))
+  passed=$((passed + $(sed -E 's/^([A-Za-z0-9-]+: )?([0-9]+) passed.*/\2/' <<<"$line")))
   failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
 }
 
