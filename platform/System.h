@@ -19,7 +19,7 @@ constexpr NativeHandle kNoHandle = 0;
 // What a failed FileOpen returns, like Win32's INVALID_HANDLE_VALUE.
 constexpr NativeHandle kInvalidHandle = ~NativeHandle{0};
 
-// The two ways the program opens files (the CreateFileA flag sets it uses).
+// The two ways the program opens files (the Win32 flag sets it uses).
 enum class FileOpenMode {
   kReadShareRead,       // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING
   kWriteCreateExclusive // GENERIC_WRITE, no sharing, CREATE_ALWAYS, NORMAL
@@ -76,8 +76,8 @@ class System {
  public:
   virtual ~System() = default;
 
-  // Files: each is one platform call (CreateFileA, ReadFile, WriteFile,
-  // SetFilePointer, GetFileSize, CloseHandle, DuplicateHandle).
+  // Files: each is one Win32 call (create, read, write, set the pointer, get
+  // the size, close, duplicate).
   virtual NativeHandle FileOpen(const char* path, FileOpenMode mode) = 0;
   virtual bool FileRead(NativeHandle file, void* buffer, std::uint32_t count,
                         std::uint32_t* transferred) = 0;
@@ -100,15 +100,15 @@ class System {
   virtual bool StreamSync(StreamHandle stream) = 0;
   virtual bool StreamClose(StreamHandle stream) = 0;
 
-  // Whole files by path (GetFileAttributesA, DeleteFileA, MoveFileA).
+  // Whole files by path: exists, delete, move.
   virtual bool PathExists(const char* path) = 0;
   virtual bool PathDelete(const char* path) = 0;
-  // Fails when `to` exists, like MoveFileA.
+  // Fails when `to` exists, as Windows' move does.
   virtual bool PathMove(const char* from, const char* to) = 0;
   // The error code of the last failed call above (GetLastError).
   virtual std::uint32_t LastError() = 0;
 
-  // Registry (RegOpenKeyExA, RegQueryValueExA, RegCloseKey): Win32 status codes.
+  // Registry open, query and close: Win32 status codes.
   virtual std::int32_t RegistryOpen(NativeHandle root, const char* subkey,
                                     std::uint32_t access, NativeHandle* key) = 0;
   virtual std::int32_t RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,

@@ -180,7 +180,7 @@ bool PathDelete(const char* path) {
 bool PathMove(const char* from, const char* to) {
   std::string host_from, host_to;
   if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
-  // MoveFileA never replaces an existing file.
+  // Windows' move never replaces an existing file.
   if (renameat2(AT_FDCWD, host_from.c_str(), AT_FDCWD, host_to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }

@@ -1,5 +1,5 @@
-// HKEY_LOCAL_MACHINE of a Wine prefix, read from <prefix>/system.reg, with the
-// semantics of RegOpenKeyExA / RegQueryValueExA / RegCloseKey.
+// HKEY_LOCAL_MACHINE of a Wine prefix, read from <prefix>/system.reg, with
+// the semantics of the Win32 registry open, query and close calls.
 #pragma once
 
 #include <cstdint>
