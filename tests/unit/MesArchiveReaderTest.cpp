@@ -7,6 +7,7 @@
 
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
+#include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
 #include "updater/MessageTexts.h"
 
@@ -15,11 +16,6 @@ namespace {
 using archive_test::ArchiveBuilder;
 using archive_test::PatternData;
 
-std::string Formatted(const char* format, const std::string& argument) {
-  char text[1024];
-  std::snprintf(text, sizeof text, format, argument.c_str());
-  return text;
-}
 
 int g_allocations = 0;
 void* CountingAllocate(std::size_t size) {
@@ -31,10 +27,7 @@ void* NeverAllocate(std::size_t) { return nullptr; }
 class MesArchiveReaderTest : public ::testing::Test {
  protected:
   void ExpectOnlyMessage(const char* format, const std::string& argument) {
-    ASSERT_EQ(system_.messages.size(), 1u);
-    EXPECT_EQ(system_.messages[0].text, Formatted(format, argument));
-    EXPECT_EQ(system_.messages[0].caption, text::kCaptionArchive);
-    EXPECT_EQ(system_.messages[0].style, platform::MessageStyle::kInformation);
+    ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
   FaultySystem system_;

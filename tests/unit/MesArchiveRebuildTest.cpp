@@ -10,6 +10,7 @@
 
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
+#include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
 #include "updater/MessageTexts.h"
 
@@ -22,11 +23,6 @@ using archive_test::PatternData;
 
 using NamedData = std::vector<std::pair<std::string, std::string>>;
 
-std::string Formatted(const char* format, const std::string& argument) {
-  char text[1024];
-  std::snprintf(text, sizeof text, format, argument.c_str());
-  return text;
-}
 
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -106,10 +102,7 @@ class MesArchiveRebuildTest : public ::testing::Test {
   }
 
   void ExpectOnlyMessage(const char* format, const std::string& argument) {
-    ASSERT_EQ(system_.messages.size(), 1u);
-    EXPECT_EQ(system_.messages[0].text, Formatted(format, argument));
-    EXPECT_EQ(system_.messages[0].caption, text::kCaptionArchive);
-    EXPECT_EQ(system_.messages[0].style, platform::MessageStyle::kInformation);
+    ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
   FaultySystem system_;
