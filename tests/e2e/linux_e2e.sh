@@ -10,8 +10,7 @@ resources=$3
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-passed=0
-failed=0
+source "$(dirname "$0")/scenario_lib.sh"
 
 NL=$'\n'
 CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "
@@ -49,31 +48,8 @@ run_updater() {
   code=$?
 }
 
-check() {  # check NAME CONDITION-DESCRIPTION COMMAND...
-  local name=$1 what=$2
-  shift 2
-  if "$@"; then return 0; fi
-  echo "FAIL $name: $what"
-  scenario_ok=0
-}
-
 expect_output() {
-  if [ "$out" != "$2" ]; then
-    echo "FAIL $1: output was:"
-    printf '%s\n' "$out" | sed 's/^/    /'
-    echo "  expected:"
-    printf '%s\n' "$2" | sed 's/^/    /'
-    scenario_ok=0
-  fi
-}
-
-finish() {
-  if [ "$scenario_ok" = 1 ]; then
-    echo "PASS $1"
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-  fi
+  if [ "$out" != "$2" ]; then report_mismatch "$1" "output was:" "$out" "$2"; fi
 }
 
 # An update that went through: completion reported, archive updated.

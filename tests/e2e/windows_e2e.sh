@@ -98,8 +98,7 @@ delete_key() {
   "$wine" reg delete "$key" /f /reg:32 >/dev/null 2>&1
 }
 
-passed=0
-failed=0
+source "$(dirname "$0")/scenario_lib.sh"
 TAB=$'\t'
 NL=$'\n'
 CONFIRM="BOX${TAB}mesupdate${TAB}「ミルカナ」のシステムファイルをアップデートします。\\n※「ミルカナ」を起動している場合は、終了させておいてください\\nよろしいですか。${TAB}yesno${TAB}question"
@@ -168,14 +167,6 @@ take_screenshot() {
     echo "  (screenshot $2 failed)"
 }
 
-check() {  # check NAME WHAT COMMAND...
-  local name=$1 what=$2
-  shift 2
-  if "$@"; then return 0; fi
-  echo "FAIL $name: $what"
-  scenario_ok=0
-}
-
 # expect_boxes NAME EXIT_CODE BOX...: the driver saw exactly these boxes, in
 # this order, and then this exit code.
 expect_boxes() {
@@ -184,21 +175,8 @@ expect_boxes() {
   local expected
   expected=$(printf '%s\n' "$@" "EXIT${TAB}$code")
   if [ "$out" != "$expected" ] || [ "$driver_rc" != 0 ]; then
-    echo "FAIL $name: driver status $driver_rc, records were:"
-    printf '%s\n' "$out" | sed 's/^/    /'
+    report_mismatch "$name" "driver status $driver_rc, records were:" "$out" "$expected"
     sed 's/^/    stderr: /' "$work/driver.err" | head -5
-    echo "  expected:"
-    printf '%s\n' "$expected" | sed 's/^/    /'
-    scenario_ok=0
-  fi
-}
-
-finish() {
-  if [ "$scenario_ok" = 1 ]; then
-    echo "PASS $1"
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
   fi
 }
 
