@@ -6,7 +6,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/System.h"
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 
 using platform::Sys;
 

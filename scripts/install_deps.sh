@@ -28,11 +28,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
 
-# Wine needs this locale for code page 932 (Japanese command-line arguments).
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing locale ja_JP.UTF-8: as root run 'localedef -i ja_JP -f UTF-8 ja_JP.UTF-8'" >&2
-    exit 1
+# Wine takes its ANSI code page from the locale: ja_JP gives 932 (and keeps
+# Japanese command-line arguments intact); the others are the non-Japanese
+# systems the updater must also serve.
+for wanted in ja_JP.UTF-8 en_US.UTF-8 ru_RU.UTF-8; do
+  if ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8/utf-\\?8/' <<<"$wanted")"; then
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "Missing locale $wanted: as root run 'localedef -i ${wanted%%.*} -f UTF-8 $wanted'" >&2
+      exit 1
+    fi
+    localedef -i "${wanted%%.*}" -f UTF-8 "$wanted"
   fi
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+done

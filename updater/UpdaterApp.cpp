@@ -7,7 +7,7 @@
 #include "archive/MesArchive.h"
 #include "platform/MessageBox.h"
 #include "platform/RegistryKey.h"
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 #include "updater/PatchSet.h"
 
 using platform::MessageStyle;

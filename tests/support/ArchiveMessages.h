@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/RecordingSystem.h"
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 
 inline std::string Formatted(const char* format, const std::string& argument) {
   char text[1024];

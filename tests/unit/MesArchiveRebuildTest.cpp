@@ -12,7 +12,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "support/TempDir.h"
 #include "support/TestInstall.h"
 #include "support/UpdaterHarness.h"
-#include "updater/MessageTexts.h"
+#include "platform/MessageTexts.h"
 
 namespace {
 
