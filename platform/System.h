@@ -99,6 +99,12 @@ class System {
   // Flushes the stream's buffer and the file's data to stable storage.
   virtual bool StreamSync(StreamHandle stream) = 0;
   virtual bool StreamClose(StreamHandle stream) = 0;
+  // Appends count bytes of `file`, from `offset` on, to the stream, after
+  // the bytes the stream already holds. The default reads through one fixed
+  // buffer; a backend may copy inside the kernel instead. A source that ends
+  // early is a failure (kErrorHandleEof).
+  virtual bool StreamCopyFromFile(StreamHandle stream, NativeHandle file, std::uint32_t offset,
+                                  std::uint32_t count);
 
   // Whole files by path: exists, delete, move.
   virtual bool PathExists(const char* path) = 0;
@@ -154,6 +160,9 @@ class ForwardingSystem : public System {
   }
   bool StreamSync(StreamHandle s) override { return target_.StreamSync(s); }
   bool StreamClose(StreamHandle s) override { return target_.StreamClose(s); }
+  bool StreamCopyFromFile(StreamHandle s, NativeHandle f, std::uint32_t o, std::uint32_t n) override {
+    return target_.StreamCopyFromFile(s, f, o, n);
+  }
   bool PathExists(const char* p) override { return target_.PathExists(p); }
   bool PathDelete(const char* p) override { return target_.PathDelete(p); }
   bool PathMove(const char* f, const char* t) override { return target_.PathMove(f, t); }
