@@ -1,9 +1,11 @@
 #include "archive/IndexScan.h"
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "archive/ArchiveFormat.h"
+#include "platform/Console.h"
 
 namespace archive {
 namespace {
@@ -22,6 +24,10 @@ bool IsLeadByte(unsigned char byte) {
 }
 
 bool IsTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
+
+// Single bytes Windows maps to control or private characters and iconv
+// refuses; no name in either file system comes back as them.
+bool IsUnusedSingleByte(unsigned char byte) { return byte == 0x80 || byte == 0xA0 || byte >= 0xFD; }
 
 std::string Hex(std::uint64_t value) {
   static const char kDigits[] = "0123456789abcdef";
@@ -114,7 +120,8 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
     entry.offset = stored.offset;
 
     entry.superseded = entry.name.size() >= 2 && entry.name.compare(entry.name.size() - 2, 2, "__") == 0;
-    const auto first = first_by_name.emplace(entry.name, i);
+    // Case is ignored as by the lookup, which upper-cases what it is asked for.
+    const auto first = first_by_name.emplace(UpperCaseName(entry.name), i);
     entry.duplicate = !first.second;
     entry.first_with_name = first.first->second;
     for (char c : entry.name) entry.lowercase = entry.lowercase || (c >= 'a' && c <= 'z');
@@ -151,6 +158,11 @@ std::vector<ArchiveProblem> FindProblems(const Inspection& inspection) {
                      " ends past the end of the file (" + std::to_string(inspection.file_size) +
                      ")"));
     }
+  }
+  for (const InspectedEntry& entry : inspection.entries) {
+    if (entry.unterminated) continue;
+    const std::string problem = FileNameProblem(entry.name);
+    if (!problem.empty()) problems.push_back(EntryProblem(entry, problem + ": extract refuses it"));
   }
   for (const InspectedEntry& entry : inspection.entries) {
     if (!entry.misplaced) continue;
@@ -214,6 +226,7 @@ std::string FileNameProblem(std::string_view cp932) {
       continue;
     }
     if (byte < 0x20 || byte == 0x7F) return "the name holds a control byte";
+    if (IsUnusedSingleByte(byte)) return "the name is not valid CP932";
     if (std::strchr("/\\:*?\"<>|", byte) != nullptr) {
       return std::string("the name holds '") + static_cast<char>(byte) + "'";
     }
@@ -221,6 +234,9 @@ std::string FileNameProblem(std::string_view cp932) {
   const char last = cp932.back();
   if (last == '.' || last == ' ') return "the name ends in a dot or a space";
   if (IsDeviceName(cp932)) return "the name is a Windows device name";
+  // The conversion extract names its files with: codes no table assigns fail here.
+  std::filesystem::path file_name;
+  if (!platform::Cp932ToFileName(std::string(cp932), &file_name)) return "the name is not valid CP932";
   return std::string();
 }
 

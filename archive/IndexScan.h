@@ -19,7 +19,7 @@ struct InspectedEntry {
 
   bool unterminated = false;   // no NUL in the name field
   bool superseded = false;     // the name ends in "__"
-  bool duplicate = false;      // an earlier entry has exactly this name
+  bool duplicate = false;      // an earlier entry has this name, ASCII case ignored
   std::uint32_t first_with_name = 0;  // that earlier entry, when duplicate
   bool lowercase = false;      // holds bytes a-z, which the upper-casing lookup never asks for
   bool out_of_bounds = false;  // the data reaches past the end of the file
@@ -56,8 +56,8 @@ struct ArchiveProblem {
   std::string message;
 };
 
-// Everything the updater's reader refuses, then every break of the layout
-// rule, in file order. Empty for a sound archive.
+// Everything the updater's reader refuses, then names extract refuses, then
+// every break of the layout rule, in file order. Empty for a sound archive.
 std::vector<ArchiveProblem> FindProblems(const Inspection& inspection);
 // The reader's own checks only: would the updater open this archive.
 bool ReaderAccepts(const Inspection& inspection);
@@ -71,7 +71,9 @@ const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view n
 
 // Why these CP932 bytes cannot be used as a file name on Linux or Windows
 // (separators, wildcards, control bytes, ".", "..", device names, a trailing
-// dot or space, invalid double-byte characters); empty when they can.
+// dot or space, bytes that are not CP932); empty when they can. Valid means
+// what the platform's CP932 conversion decodes, less the single bytes 0x80,
+// 0xA0 and 0xFD-0xFF, which only Windows decodes (to private characters).
 std::string FileNameProblem(std::string_view cp932);
 
 // ASCII letters upper-cased; the two bytes of a double-byte character are

@@ -8,10 +8,13 @@
 #include <iostream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
-#include "archive/IndexScan.h"
 #include "archive/ArchivePacker.h"
+#include "archive/ArchiveUnpatch.h"
+#include "archive/IndexScan.h"
 #include "platform/Console.h"
+#include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
 #include "updater/PatchSet.h"
 
@@ -37,6 +40,12 @@ bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::
   return stream && static_cast<std::size_t>(stream.gcount()) == size;
 }
 
+std::uint32_t GetLe32(const std::string& bytes) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  return value;
+}
+
 // Opens the archive and reads its index leniently; false after reporting
 // when there is no index to read at all.
 bool OpenArchive(const std::string& shown, ArchiveFile* file) {
@@ -45,7 +54,7 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
   std::error_code error;
   const fs::file_status status = fs::status(file->path, error);
   if (!fs::exists(status)) {
-    PrintError(shown + ": no such file");
+    PrintError(shown + ": does not exist");
     return false;
   }
   if (!fs::is_regular_file(status)) {
@@ -64,11 +73,10 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
       PrintError(shown + ": cannot be read");
       return false;
     }
-    std::uint32_t count = 0;
-    for (int i = 3; i >= 0; --i) count = (count << 8) | static_cast<unsigned char>(head[i]);
-    // Only as much as the file has: a damaged count may claim gigabytes.
-    const std::uint64_t wanted = std::min<std::uint64_t>(archive::IndexEnd(count), size);
-    if (!ReadAt(file->stream, 0, static_cast<std::size_t>(wanted), &head)) {
+    // A damaged count may claim gigabytes: the index is read only when it
+    // fits the file, and the count alone lets the inspection say why not.
+    const std::uint64_t index_end = archive::IndexEnd(GetLe32(head));
+    if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
       PrintError(shown + ": cannot be read");
       return false;
     }
@@ -152,9 +160,9 @@ int ListCommand(const std::string& archive_path, bool json) {
   table << std::setw(5) << "#" << "  " << std::left << std::setw(25) << "NAME" << std::right
         << std::setw(10) << "SIZE" << "  " << std::setw(10) << "OFFSET" << "  FLAGS\n";
   for (const archive::InspectedEntry& entry : entries) {
-    // CP932 takes one column per byte, so the stored bytes give the width.
-    const std::string escaped = EscapeControlBytes(entry.name);
-    const std::size_t pad = escaped.size() < 25 ? 25 - escaped.size() : 1;
+    // Padded by columns, not bytes: a two-byte character may take one or two.
+    const std::size_t width = DisplayWidth(NameUtf8(entry.name));
+    const std::size_t pad = width < 25 ? 25 - width : 1;
     table << std::setw(5) << entry.position << "  " << ConsoleName(entry.name)
           << std::string(pad, ' ') << std::setw(10) << entry.size << "  " << std::setw(10)
           << entry.offset;
@@ -167,7 +175,7 @@ int ListCommand(const std::string& archive_path, bool json) {
 }
 
 int ExtractCommand(const std::string& archive_path, const std::string& directory,
-                   const std::vector<std::string>& names) {
+                   const std::vector<std::string>& names, bool force) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
   const std::vector<archive::InspectedEntry>& entries = archive.inspection.entries;
@@ -218,6 +226,10 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
 
   const fs::path target_dir = platform::PathFromUtf8(directory);
   std::error_code error;
+  if (fs::exists(target_dir, error) && !fs::is_directory(target_dir, error)) {
+    PrintError(directory + ": is a file, not a folder");
+    return kExitProblems;
+  }
   fs::create_directories(target_dir, error);
   if (error || !fs::is_directory(target_dir)) {
     PrintError(directory + ": cannot create the folder");
@@ -237,6 +249,12 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     const fs::path target = target_dir / file_names[entry.position];
     if (SameFile(target, archive.path)) {
       PrintError(label + ": not extracted: it would overwrite the archive");
+      failed = true;
+      continue;
+    }
+    if (!force && fs::exists(fs::symlink_status(target, error))) {
+      PrintError(label + ": skipped: " + platform::PathToUtf8(target) +
+                 " exists (--force overwrites)");
       failed = true;
       continue;
     }
@@ -317,118 +335,239 @@ int StatusCommand(const std::string& archive_path) {
   return kExitProblems;
 }
 
-int PackCommand(const std::string& directory, const std::string& archive_path,
-                const std::string& order) {
+namespace {
+
+struct Candidate {
+  fs::path path;
+  std::string shown;   // UTF-8, for messages
+  std::string stored;  // the entry name it becomes; empty when it has none
+  std::string problem;
+  bool hidden = false;  // a dot-file: never packed
+  bool folder = false;
+};
+
+// The folder's entries as candidates; false after reporting when it cannot be listed.
+bool ListCandidates(const std::string& directory, std::vector<Candidate>* candidates) {
   const fs::path source = platform::PathFromUtf8(directory);
   std::error_code error;
+  if (!fs::exists(source, error)) {
+    PrintError(directory + ": does not exist");
+    return false;
+  }
   if (!fs::is_directory(source, error)) {
     PrintError(directory + ": not a folder");
-    return kExitProblems;
+    return false;
   }
-
-  struct Candidate {
-    fs::path path;
-    std::string shown;   // UTF-8, for messages
-    std::string stored;  // the entry name it becomes; empty when it has none
-    std::string problem;
-  };
-  std::vector<Candidate> candidates;
   for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
     Candidate candidate;
     candidate.path = it->path();
     candidate.shown = platform::PathToUtf8(it->path());
+    candidate.hidden = platform::PathToUtf8(it->path().filename()).compare(0, 1, ".") == 0;
+    std::error_code type_error;
+    candidate.folder = it->is_directory(type_error);
     std::string cp932;
     if (!platform::FileNameToCp932(it->path().filename(), &cp932)) {
       candidate.problem = "the name cannot be written in CP932";
     } else {
       candidate.stored = archive::UpperCaseName(cp932);
       candidate.problem = archive::StoredNameProblem(cp932);
-      std::error_code type_error;
       if (candidate.problem.empty() && !it->is_regular_file(type_error)) {
-        candidate.problem = "not a regular file";
+        candidate.problem = candidate.folder ? "a folder, not a file" : "not a regular file";
       }
     }
-    candidates.push_back(candidate);
+    candidates->push_back(candidate);
   }
   if (error) {
     PrintError(directory + ": cannot be listed");
-    return kExitProblems;
+    return false;
   }
+  std::sort(candidates->begin(), candidates->end(),
+            [](const Candidate& a, const Candidate& b) { return a.shown < b.shown; });
+  return true;
+}
 
-  std::vector<const Candidate*> chosen;
-  bool refused = false;
-  if (order.empty()) {
-    for (const Candidate& candidate : candidates) {
-      if (!candidate.problem.empty()) {
-        PrintError(candidate.shown + ": " + candidate.problem);
-        refused = true;
-      } else {
-        chosen.push_back(&candidate);
-      }
+// Says which files are skipped as hidden; false after naming the subfolders,
+// which pack does not enter, in one message.
+bool NoteHiddenAndFolders(const std::string& directory, const std::vector<Candidate>& candidates) {
+  std::vector<std::string> folders;
+  for (const Candidate& candidate : candidates) {
+    if (candidate.hidden) {
+      PrintError(candidate.shown + ": skipped, a hidden file");
+    } else if (candidate.folder) {
+      folders.push_back(platform::PathToUtf8(candidate.path.filename()));
     }
-    std::sort(chosen.begin(), chosen.end(),
-              [](const Candidate* a, const Candidate* b) { return a->stored < b->stored; });
-    for (std::size_t i = 1; i < chosen.size(); ++i) {
-      if (chosen[i]->stored != chosen[i - 1]->stored) continue;
-      PrintError(chosen[i - 1]->shown + " and " + chosen[i]->shown +
-                 ": the same entry name once upper-cased");
+  }
+  if (folders.empty()) return true;
+  PrintError(directory + ": holds " + (folders.size() == 1 ? "a folder" : "folders") +
+             ", which pack does not enter: " + Join(folders, ", "));
+  return false;
+}
+
+// Every visible file, by stored name; false after reporting refusals.
+bool ChooseAll(const std::vector<Candidate>& candidates, std::vector<const Candidate*>* chosen) {
+  bool refused = false;
+  for (const Candidate& candidate : candidates) {
+    if (candidate.hidden || candidate.folder) continue;
+    if (!candidate.problem.empty()) {
+      PrintError(candidate.shown + ": " + candidate.problem);
+      refused = true;
+    } else {
+      chosen->push_back(&candidate);
+    }
+  }
+  std::sort(chosen->begin(), chosen->end(),
+            [](const Candidate* a, const Candidate* b) { return a->stored < b->stored; });
+  for (std::size_t i = 1; i < chosen->size(); ++i) {
+    if ((*chosen)[i]->stored != (*chosen)[i - 1]->stored) continue;
+    PrintError((*chosen)[i - 1]->shown + " and " + (*chosen)[i]->shown +
+               ": the same entry name once upper-cased");
+    refused = true;
+  }
+  return !refused;
+}
+
+// The files the order names, in its order; every visible file must be
+// named. false after reporting refusals.
+bool ChooseInOrder(const std::vector<Candidate>& candidates, const std::string& directory,
+                   const std::string& order, std::vector<const Candidate*>* chosen) {
+  std::ifstream list(platform::PathFromUtf8(order));
+  if (!list) {
+    PrintError(order + (fs::exists(platform::PathFromUtf8(order)) ? ": cannot be opened" : ": does not exist"));
+    return false;
+  }
+  bool refused = false;
+  std::set<std::string> listed;
+  std::set<const Candidate*> named;
+  std::string line;
+  for (int number = 1; std::getline(list, line); ++number) {
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    const std::string name = Trim(line);
+    if (name.empty() || name[0] == '#') continue;
+    const std::string where = order + ":" + std::to_string(number) + ": " + name + ": ";
+    std::string cp932;
+    if (!platform::Utf8ToCp932Strict(name, &cp932)) {
+      PrintError(where + "cannot be written in CP932");
+      refused = true;
+      continue;
+    }
+    const std::string stored = archive::UpperCaseName(cp932);
+    if (!listed.insert(stored).second) {
+      PrintError(where + "listed twice");
+      refused = true;
+      continue;
+    }
+    std::vector<const Candidate*> matches;
+    for (const Candidate& candidate : candidates) {
+      if (candidate.stored == stored) matches.push_back(&candidate);
+    }
+    named.insert(matches.begin(), matches.end());
+    std::string problem;
+    if (matches.size() != 1) {
+      problem = matches.empty() ? "no such file in " + directory : "more than one file has this name";
+    } else if (matches[0]->hidden) {
+      problem = "a hidden file, never packed";
+    } else {
+      problem = matches[0]->problem;
+    }
+    if (problem.empty()) {
+      chosen->push_back(matches[0]);
+    } else {
+      PrintError(where + problem);
       refused = true;
     }
-  } else {
-    std::ifstream list(platform::PathFromUtf8(order));
-    if (!list) {
-      PrintError(order + ": cannot be opened");
-      return kExitProblems;
-    }
-    std::set<std::string> listed;
-    std::string line;
-    for (int number = 1; std::getline(list, line); ++number) {
-      if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-      const std::string name = Trim(line);
-      if (name.empty() || name[0] == '#') continue;
-      const std::string where = order + ":" + std::to_string(number) + ": " + name + ": ";
-      std::string cp932;
-      if (!platform::Utf8ToCp932Strict(name, &cp932)) {
-        PrintError(where + "cannot be written in CP932");
-        refused = true;
-        continue;
-      }
-      const std::string stored = archive::UpperCaseName(cp932);
-      if (!listed.insert(stored).second) {
-        PrintError(where + "listed twice");
-        refused = true;
-        continue;
-      }
-      std::vector<const Candidate*> matches;
-      for (const Candidate& candidate : candidates) {
-        if (candidate.stored == stored) matches.push_back(&candidate);
-      }
-      if (matches.size() != 1) {
-        PrintError(where + (matches.empty() ? "no such file in " + directory
-                                            : std::string("more than one file has this name")));
-        refused = true;
-      } else if (!matches[0]->problem.empty()) {
-        PrintError(matches[0]->shown + ": " + matches[0]->problem);
-        refused = true;
-      } else {
-        chosen.push_back(matches[0]);
-      }
+  }
+  std::vector<std::string> unlisted;
+  for (const Candidate& candidate : candidates) {
+    if (!candidate.hidden && !candidate.folder && named.count(&candidate) == 0) {
+      unlisted.push_back(platform::PathToUtf8(candidate.path.filename()));
     }
   }
-  if (refused) return kExitProblems;
+  if (!unlisted.empty()) {
+    PrintError(order + ": does not list " + Join(unlisted, ", ") + " (every file in " + directory +
+               " must be listed)");
+    refused = true;
+  }
+  return !refused;
+}
 
-  const fs::path target = platform::PathFromUtf8(archive_path);
-  if (fs::is_directory(target, error)) {
-    PrintError(archive_path + ": is a folder");
+// Why `target` cannot take a new archive made from `inputs`; empty when it can.
+std::string OutputRefusal(const std::string& shown, const std::vector<fs::path>& inputs) {
+  const fs::path target = platform::PathFromUtf8(shown);
+  std::error_code error;
+  if (fs::is_directory(target, error)) return "is a folder";
+  for (const fs::path& input : inputs) {
+    if (SameFile(target, input)) return "is one of the inputs; choose another output";
+  }
+  return std::string();
+}
+
+// This build's payloads, in the order the update appends them; false after
+// reporting one the program does not carry.
+bool LoadBuildPayloads(std::vector<std::string>* names, std::vector<std::string_view>* data) {
+  for (const PatchSetEntry& patch : PatchSet::kEntries) {
+    const platform::PayloadBytes payload = LoadPayload(patch.resource_id);
+    if (payload.data == nullptr) {
+      PrintError(std::string("this build carries no payload for ") + patch.name);
+      return false;
+    }
+    names->push_back(patch.name);
+    data->emplace_back(reinterpret_cast<const char*>(payload.data), payload.size);
+  }
+  return true;
+}
+
+// Why the archive's last entries are not this build's payloads; empty when they are.
+std::string NotPatchedReason(ArchiveFile* archive, const std::vector<std::string>& names,
+                             const std::vector<std::string_view>& payloads) {
+  const std::string problem = archive::AppendedNamesProblem(archive->inspection, names);
+  if (!problem.empty()) return problem;
+  const std::size_t first = archive->inspection.entries.size() - names.size();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const archive::InspectedEntry& entry = archive->inspection.entries[first + i];
+    std::string data;
+    if (entry.size != payloads[i].size() || !ReadAt(archive->stream, entry.offset, entry.size, &data) ||
+        data != payloads[i]) {
+      return EntryLabel(entry.position, entry.name) + " is not this build's payload";
+    }
+  }
+  return std::string();
+}
+
+bool CopyRange(ArchiveFile* archive, const archive::InspectedEntry& entry, OutputFile* out) {
+  std::string chunk;
+  for (std::uint64_t done = 0; done < entry.size;) {
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, entry.size - done));
+    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk) || !out->Write(chunk.data(), part)) {
+      return false;
+    }
+    done += part;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PackCommand(const std::string& directory, const std::string& archive_path,
+                const std::string& order) {
+  std::vector<Candidate> candidates;
+  if (!ListCandidates(directory, &candidates)) return kExitProblems;
+  bool chosen_ok = NoteHiddenAndFolders(directory, candidates);
+  std::vector<const Candidate*> chosen;
+  chosen_ok = (order.empty() ? ChooseAll(candidates, &chosen)
+                             : ChooseInOrder(candidates, directory, order, &chosen)) &&
+              chosen_ok;
+  if (!chosen_ok) return kExitProblems;
+
+  std::vector<fs::path> inputs;
+  if (!order.empty()) inputs.push_back(platform::PathFromUtf8(order));
+  for (const Candidate* candidate : chosen) inputs.push_back(candidate->path);
+  const std::string refusal = OutputRefusal(archive_path, inputs);
+  if (!refusal.empty()) {
+    PrintError(archive_path + ": " + refusal);
     return kExitProblems;
   }
-  bool overwrites_input = !order.empty() && SameFile(target, platform::PathFromUtf8(order));
-  for (const Candidate* candidate : chosen) overwrites_input = overwrites_input || SameFile(target, candidate->path);
-  if (overwrites_input) {
-    PrintError(archive_path + ": is one of the inputs; choose another output");
-    return kExitProblems;
-  }
 
+  std::error_code error;
   std::vector<std::string> contents(chosen.size());
   std::vector<archive::PackEntry> entries;
   for (std::size_t i = 0; i < chosen.size(); ++i) {
@@ -448,26 +587,55 @@ int PackCommand(const std::string& directory, const std::string& archive_path,
     return kExitProblems;
   }
 
-  // Written beside the target and renamed over it, so a failure never leaves
-  // a half-written archive under the final name.
-  fs::path temporary = target;
-  temporary += ".mesarc-new";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  out.write(packed.data(), static_cast<std::streamsize>(packed.size()));
-  out.close();
-  if (!out) {
-    fs::remove(temporary, error);
+  OutputFile out(platform::PathFromUtf8(archive_path));
+  if (!out.Open() || !out.Write(packed.data(), packed.size()) || !out.Commit()) {
     PrintError(archive_path + ": cannot be written");
-    return kExitProblems;
-  }
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
-    PrintError(archive_path + ": cannot be replaced");
     return kExitProblems;
   }
   PrintLine(std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
             " packed into " + archive_path + " (" + std::to_string(packed.size()) + " bytes)");
+  return kExitOk;
+}
+
+int UnpatchCommand(const std::string& archive_path, const std::string& output) {
+  ArchiveFile archive;
+  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
+  const std::string refusal = OutputRefusal(output, {archive.path});
+  if (!refusal.empty()) {
+    PrintError(output + ": " + refusal);
+    return kExitProblems;
+  }
+  if (!archive::ReaderAccepts(archive.inspection)) {
+    PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
+    return kExitUnreadable;
+  }
+  std::vector<std::string> names;
+  std::vector<std::string_view> payloads;
+  if (!LoadBuildPayloads(&names, &payloads)) return kExitUnreadable;
+  const std::string reason = NotPatchedReason(&archive, names, payloads);
+  if (!reason.empty()) {
+    PrintError(archive_path + ": not patched by this build: " + reason);
+    return kExitProblems;
+  }
+
+  const std::vector<archive::RestoredEntry> restored = archive::RestoredEntries(archive.inspection, names);
+  std::string head;
+  if (!archive::RestoredIndex(archive.inspection, restored, &head)) {
+    PrintError(archive_path + ": the restored archive would reach 4 GiB");
+    return kExitProblems;
+  }
+  OutputFile out(platform::PathFromUtf8(output));
+  bool written = out.Open() && out.Write(head.data(), head.size());
+  for (std::size_t i = 0; written && i < restored.size(); ++i) {
+    written = CopyRange(&archive, archive.inspection.entries[restored[i].position], &out);
+  }
+  if (!written || !out.Commit()) {
+    PrintError(output + ": cannot be written");
+    return kExitProblems;
+  }
+  const std::size_t dropped = archive.inspection.entries.size() - restored.size();
+  PrintLine(std::to_string(restored.size()) + (restored.size() == 1 ? " entry" : " entries") +
+            " written to " + output + " (" + std::to_string(dropped) + " appended by the update dropped)");
   return kExitOk;
 }
 

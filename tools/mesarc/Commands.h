@@ -13,10 +13,13 @@ constexpr int kExitProblems = 1;    // the archive has faults, or a request was 
 constexpr int kExitUnreadable = 2;  // no archive to work on, or a usage error
 
 int ListCommand(const std::string& archive, bool json);
+// Existing files are skipped (exit 1) unless force.
 int ExtractCommand(const std::string& archive, const std::string& directory,
-                   const std::vector<std::string>& names);
+                   const std::vector<std::string>& names, bool force);
 int CheckCommand(const std::string& archive);
 int StatusCommand(const std::string& archive);
 int PackCommand(const std::string& directory, const std::string& archive, const std::string& order);
+// Writes output: the archive before the update that made the input.
+int UnpatchCommand(const std::string& archive, const std::string& output);
 
 }  // namespace mesarc

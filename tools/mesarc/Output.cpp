@@ -37,7 +37,25 @@ std::uint32_t NextCodePoint(const std::string& text, std::size_t* i) {
   return code;
 }
 
+// East Asian Wide and Fullwidth: two terminal columns. CP932 reaches only
+// the blocks below; its ambiguous characters (Greek, box drawing, circled
+// digits) take one column in the terminals this prints to.
+bool IsWide(std::uint32_t code) {
+  return (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0x303E) ||
+         (code >= 0x3041 && code <= 0x33FF) || (code >= 0x3400 && code <= 0x4DBF) ||
+         (code >= 0x4E00 && code <= 0x9FFF) || (code >= 0xA000 && code <= 0xA4CF) ||
+         (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+         (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+         (code >= 0xFFE0 && code <= 0xFFE6);
+}
+
 }  // namespace
+
+std::size_t DisplayWidth(const std::string& utf8) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < utf8.size();) width += IsWide(NextCodePoint(utf8, &i)) ? 2 : 1;
+  return width;
+}
 
 std::string EscapeControlBytes(const std::string& cp932) {
   std::string out;

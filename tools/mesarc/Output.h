@@ -2,6 +2,7 @@
 // encoding, JSON in plain ASCII so any reader gets the same bytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace mesarc {
@@ -13,6 +14,9 @@ std::string EscapeControlBytes(const std::string& cp932);
 std::string ConsoleName(const std::string& cp932);
 // An entry name as UTF-8, control bytes escaped: for messages.
 std::string NameUtf8(const std::string& cp932);
+
+// Terminal columns the UTF-8 text takes: two for wide characters, one otherwise.
+std::size_t DisplayWidth(const std::string& utf8);
 
 // A JSON string literal for UTF-8 text, every non-ASCII character as \uXXXX.
 std::string JsonString(const std::string& utf8);

@@ -1,0 +1,98 @@
+#include "archive/ArchiveUnpatch.h"
+
+#include <cstring>
+
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchivePacker.h"
+
+namespace archive {
+namespace {
+
+const char kMark[] = "__";
+
+bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && UpperCaseName(a) == UpperCaseName(b);
+}
+
+// Whether the `appended.size()` entries ending just before `end` are exactly
+// the appended names each marked with "__": an earlier update's block.
+bool IsMarkedBlockBefore(const Inspection& inspection, const std::vector<std::string>& appended,
+                         std::size_t end) {
+  if (end < appended.size()) return false;
+  const std::size_t start = end - appended.size();
+  for (std::size_t i = 0; i < appended.size(); ++i) {
+    if (inspection.entries[start + i].name != appended[i] + kMark) return false;
+  }
+  return true;
+}
+
+bool IsMarkedName(const std::string& name, const std::vector<std::string>& appended) {
+  for (const std::string& plain : appended) {
+    if (SameIgnoringAsciiCase(name, plain + kMark)) return true;
+  }
+  return false;
+}
+
+void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+}  // namespace
+
+std::string AppendedNamesProblem(const Inspection& inspection,
+                                 const std::vector<std::string>& appended) {
+  const std::size_t count = inspection.entries.size();
+  if (count < appended.size()) {
+    return "it has " + std::to_string(count) + " entries, fewer than the " +
+           std::to_string(appended.size()) + " an update appends";
+  }
+  const std::size_t first = count - appended.size();
+  for (std::size_t i = 0; i < appended.size(); ++i) {
+    const InspectedEntry& entry = inspection.entries[first + i];
+    if (entry.unterminated || entry.name != appended[i]) {
+      return "entry " + std::to_string(entry.position) + " is not " + appended[i];
+    }
+  }
+  return std::string();
+}
+
+std::vector<RestoredEntry> RestoredEntries(const Inspection& inspection,
+                                           const std::vector<std::string>& appended) {
+  const std::size_t kept = inspection.entries.size() - appended.size();
+  const bool block = IsMarkedBlockBefore(inspection, appended, kept);
+  const std::size_t block_start = block ? kept - appended.size() : kept;
+
+  std::vector<RestoredEntry> restored(kept);
+  for (std::size_t i = 0; i < kept; ++i) {
+    const InspectedEntry& entry = inspection.entries[i];
+    restored[i].position = entry.position;
+    restored[i].name = entry.name;
+    const bool marked = block ? i >= block_start : IsMarkedName(entry.name, appended);
+    if (marked) restored[i].name.resize(entry.name.size() - 2);
+  }
+  return restored;
+}
+
+bool RestoredIndex(const Inspection& inspection, const std::vector<RestoredEntry>& restored,
+                   std::string* head) {
+  const auto count = static_cast<std::uint32_t>(restored.size());
+  std::uint64_t offset = IndexEnd(count);
+  std::vector<ArchiveEntry> index(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const InspectedEntry& source = inspection.entries.at(restored[i].position);
+    const std::string& name = restored[i].name;
+    if (name.size() >= kEntryNameSize || offset + source.size > kLargestArchive) return false;
+    std::memset(&index[i], 0, sizeof index[i]);
+    std::memcpy(index[i].name, name.data(), name.size());
+    index[i].size = source.size;
+    index[i].offset = static_cast<std::uint32_t>(offset);
+    offset += source.size;
+  }
+  ScrambleEntries(index.data(), count);
+  head->assign(static_cast<std::size_t>(IndexEnd(count)), '\0');
+  PutLe32(head, 0, count);
+  if (count != 0) std::memcpy(&(*head)[kCountSize], index.data(), std::size_t{kEntrySize} * count);
+  return true;
+}
+
+}  // namespace archive

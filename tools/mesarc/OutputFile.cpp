@@ -1,0 +1,69 @@
+#include "tools/mesarc/OutputFile.h"
+
+#include <system_error>
+
+// The C runtimes differ in how they open a file by a wide name and how they
+// sync one; this is the only place mesarc meets that difference.
+#ifdef _WIN32
+#include <io.h>
+namespace {
+std::FILE* OpenForWriting(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"wb"); }
+bool SyncFile(std::FILE* file) { return _commit(_fileno(file)) == 0; }
+}  // namespace
+#else
+#include <unistd.h>
+namespace {
+std::FILE* OpenForWriting(const std::filesystem::path& path) { return std::fopen(path.c_str(), "wb"); }
+bool SyncFile(std::FILE* file) { return fsync(fileno(file)) == 0; }
+}  // namespace
+#endif
+
+namespace mesarc {
+
+OutputFile::OutputFile(const std::filesystem::path& target)
+    : target_(target), temporary_(TemporaryPath(target)) {}
+
+OutputFile::~OutputFile() { Discard(); }
+
+std::filesystem::path OutputFile::TemporaryPath(const std::filesystem::path& target) {
+  std::filesystem::path temporary = target;
+  temporary += ".mesarc-new";
+  return temporary;
+}
+
+bool OutputFile::Open() {
+  file_ = OpenForWriting(temporary_);
+  ok_ = file_ != nullptr;
+  return ok_;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) {
+  ok_ = ok_ && file_ != nullptr && (size == 0 || std::fwrite(data, 1, size, file_) == size);
+  return ok_;
+}
+
+bool OutputFile::Commit() {
+  if (!ok_ || file_ == nullptr) {
+    Discard();
+    return false;
+  }
+  const bool synced = std::fflush(file_) == 0 && SyncFile(file_);
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  std::error_code error;
+  if (synced && closed) std::filesystem::rename(temporary_, target_, error);
+  ok_ = synced && closed && !error;
+  if (!ok_) Discard();
+  return ok_;
+}
+
+void OutputFile::Discard() {
+  if (file_ == nullptr && ok_) return;
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  std::error_code error;
+  std::filesystem::remove(temporary_, error);
+  ok_ = false;
+}
+
+}  // namespace mesarc
