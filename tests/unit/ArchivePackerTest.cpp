@@ -87,6 +87,8 @@ TEST(ArchivePackerTest, NamesThatCannotBeStoredAreRefused) {
       {"control byte", {"A\x01.MES"}, "control"},
       {"device name", {"aux.mes"}, "device"},
       {"NUL inside", {std::string("A\0B", 3)}, "NUL"},
+      {"unassigned double-byte code", {"\x85\x40.MES"}, "not valid CP932"},
+      {"single byte only Windows decodes", {"A\xA0.MES"}, "not valid CP932"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -222,10 +222,30 @@ TEST(ArchiveInspectorTest, FileNamesSafeOnBothPlatforms) {
   const std::string refused[] = {"",      ".",      "..",        "A/B",      "A\\B",  "C:",
                                  "*.MES", "WHAT?",  "\"Q\"",     "<A>",      "A|B",   "TAB\tX",
                                  "DEL\x7F", "END.", "END ",      "CON",      "nul.mes", "COM1.MES",
-                                 "LPT9",  "\x83",   "\x83\x0A",  std::string("A\0B", 3)};
+                                 "LPT9",  "\x83",   "\x83\x0A",  std::string("A\0B", 3),
+                                 // not CP932: what extract could not name a file after
+                                 "\x80", "\xA0.MES", "\xFD", "\xFF", "\x85\x40.MES"};
   for (const std::string& name : refused) {
     EXPECT_NE(archive::FileNameProblem(name), "") << name;
   }
+}
+
+TEST(ArchiveInspectorTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames) {
+  const std::string bytes = ArchiveBuilder()
+                                .Add("a.mes", "1")
+                                .Add("\x83\x61", "2")
+                                .Add("A.MES", "3")
+                                .Add("\x83\x41", "4")  // another character, not another case
+                                .Add("\x85\x40", "5")
+                                .Build();
+  const Inspection inspection = Inspect(bytes);
+  EXPECT_TRUE(inspection.entries[2].duplicate);
+  EXPECT_EQ(inspection.entries[2].first_with_name, 0u);
+  EXPECT_FALSE(inspection.entries[3].duplicate);
+  const std::vector<ArchiveProblem> problems = archive::FindProblems(inspection);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].position, 4u);
+  EXPECT_EQ(problems[0].message, "the name is not valid CP932: extract refuses it");
 }
 
 TEST(ArchiveInspectorTest, UpperCasingKeepsDoubleByteCharacters) {
