@@ -3,10 +3,13 @@
 # `mesarc pack`, broken ones with a small Python writer that knows the
 # format, and every command's output and exit code is checked.
 #
-#   bash tests/tools/mesarc_cli.sh build/native/bin/mesarc
+#   bash tests/tools/mesarc_cli.sh build/native/bin/mesarc build/native/bin/mesupdate
+#
+# The updater makes the archives that unpatch is tried on.
 set -u
 
-MESARC=$(readlink -f "${1:?usage: mesarc_cli.sh MESARC_BIN}")
+MESARC=$(readlink -f "${1:?usage: mesarc_cli.sh MESARC_BIN MESUPDATE_BIN}")
+MESUPDATE=$(readlink -f "${2:?usage: mesarc_cli.sh MESARC_BIN MESUPDATE_BIN}")
 if [ ! -x "$MESARC" ]; then
   echo "mesarc_cli.sh: $1 is not an executable"
   echo "mesarc-cli: 0 passed, 1 failed"
@@ -159,16 +162,17 @@ check "check passes a packed archive" exit_is 0
 check "check says ok" out_has "plain.arc: ok, 4 entries"
 
 # --- pack --order -----------------------------------------------------------
-printf '# wanted first\r\nc.mes\r\n\r\n  A.MES  \n' >order.txt
+printf '# wanted first\r\nc.mes\r\n\r\n  A.MES  \nempty.mes\nB.MES\n' >order.txt
 run pack in -o ordered.arc --order order.txt
 check "pack --order succeeds" exit_is 0
 run list ordered.arc
-check "--order sets the order and the selection" \
-  test "$(awk 'NR > 1 {print $2}' <<<"$out" | tr '\n' ' ')" = "C.MES A.MES "
+check "--order sets the order" \
+  test "$(awk 'NR > 1 {print $2}' <<<"$out" | tr '\n' ' ')" = "C.MES A.MES EMPTY.MES B.MES "
 printf 'A.MES\nNOPE.MES\n' >bad-order.txt
 run pack in -o never.arc --order bad-order.txt
-check "a missing listed file is refused" one_error
+check "a missing listed file is refused" exit_is 1
 check "the refusal names the line" err_has "bad-order.txt:2: NOPE.MES: no such file"
+check "files the order leaves out are named" err_has "bad-order.txt: does not list Empty.Mes, b.mes, c.MES"
 check "nothing is written after a refusal" absent never.arc
 printf 'a.mes\nA.MES\n' >twice.txt
 run pack in -o never.arc --order twice.txt
@@ -187,7 +191,8 @@ run pack emoji -o never.arc
 check "a name CP932 cannot hold is refused" err_has "cannot be written in CP932"
 mkdir nested && printf 1 >nested/A.MES && mkdir nested/SUB
 run pack nested -o never.arc
-check "a folder inside the input is refused" err_has "not a regular file"
+check "folders inside the input are refused in one message" \
+  err_has "nested: holds a folder, which pack does not enter: SUB"
 check "no archive after refusals" absent never.arc
 cp in/a.mes a-copy.mes
 run pack in -o in/a.mes
@@ -195,6 +200,7 @@ check "pack refuses to overwrite an input" err_has "is one of the inputs"
 check "the input is untouched" same_bytes in/a.mes a-copy.mes
 run pack missing-dir -o never.arc
 check "a missing folder is an error" one_error
+check "a missing folder is said not to exist" err_has "missing-dir: does not exist"
 cp plain.arc replaced.arc
 printf 'zulu' >in/z.mes
 run pack in -o replaced.arc
@@ -202,6 +208,17 @@ check "pack replaces an existing archive" exit_is 0
 check "the replacement has the new file" test "$(stat -c %s replaced.arc)" -gt "$(stat -c %s plain.arc)"
 check "no temporary file is left" no_leftovers "$WORK"
 rm in/z.mes
+mkdir -p tidy/SUB tidy/SUB2 && printf 1 >tidy/A.MES && printf 2 >tidy/B.MES && printf h >tidy/.hidden
+run pack tidy -o never.arc
+check "every subfolder is named in one message" err_has "tidy: holds folders, which pack does not enter: SUB, SUB2"
+check "nothing is written when subfolders are refused" absent never.arc
+rmdir tidy/SUB tidy/SUB2
+run pack tidy -o tidy.arc
+check "hidden files are skipped and said so" test "$rc $err" = "0 mesarc: tidy/.hidden: skipped, a hidden file"
+check "hidden files are not packed" out_has "2 entries packed"
+printf 'A.MES\nB.MES\n.hidden\n' >hidden-order.txt
+run pack tidy -o never.arc --order hidden-order.txt
+check "an order cannot pack a hidden file" err_has "hidden-order.txt:3: .hidden: a hidden file, never packed"
 
 # --- names in CP932 ---------------------------------------------------------
 mkdir jp && printf 'nihongo' >jp/日本語.mes && printf 'so' >jp/ソ.MES
@@ -307,7 +324,7 @@ run list tiny.arc
 check "list of an unreadable archive fails" exit_is 2
 run check no-such.arc
 check "a missing archive is unreadable" exit_is 2
-check "a missing archive is one error line" err_has "mesarc: no-such.arc: no such file"
+check "a missing archive is one error line" err_has "mesarc: no-such.arc: does not exist"
 run check in
 check "a folder is not an archive" exit_is 2
 
@@ -354,6 +371,86 @@ run status broken.arc
 check "status of an archive the updater refuses" exit_is 2
 check "status says why" err_has "the updater cannot read this archive"
 
+# --- extract does not overwrite unless asked --------------------------------------
+mkdir again && printf 'mine' >again/A.MES
+run extract plain.arc -o again
+check "extract skips a file that exists, and fails" test "$rc $(cat again/A.MES)" = "1 mine"
+check "the skip is said" err_has "entry 0 (A.MES): skipped: again/A.MES exists (--force overwrites)"
+check "the other entries are still written" same_bytes again/B.MES in/b.mes
+run extract plain.arc -o again --force
+check "--force overwrites" test "$rc $(cat again/A.MES)" = "0 alpha!"
+run extract plain.arc -o plain.arc
+check "an output folder that is a file is said to be one" err_has "plain.arc: is a file, not a folder"
+
+# --- untrusted archives: bounded memory, one rule for names, case-blind duplicates --
+# 300 MB whose count claims a bigger index: refused from its first four bytes.
+printf '\xff\xff\xff\x00' >huge.arc && truncate -s 300M huge.arc
+peak_kib=$(python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$MESARC" check huge.arc)
+check "an index that does not fit is refused before it is read ($peak_kib KiB)" test "$peak_kib" -lt 150000
+rm huge.arc
+make_archive notcp932.arc hex:80=a hex:85404d=b a.mes=c A.MES=d
+run check notcp932.arc
+check "check refuses names that are not CP932" \
+  test "$(grep -c 'the name is not valid CP932: extract refuses it' <<<"$out")" = 2
+run list notcp932.arc
+check "names differing only in ASCII case are duplicates" grep -qE '^ +3  A\.MES .* duplicate$' <<<"$out"
+mkdir widths && printf 1 >widths/あいう.MES && printf 1 >widths/①.MES && printf 1 >widths/ｱｲｳ.MES && printf 1 >widths/AB.MES
+run pack widths -o widths.arc
+run list widths.arc
+check "columns stay straight with wide and narrow two-byte names" test "$(python3 -c 'import sys, unicodedata as u
+rows = sys.stdin.read().splitlines()[1:]
+print(len({sum(1 + (u.east_asian_width(c) in "WF") for c in row) for row in rows}), len(rows))' <<<"$out")" = "1 4"
+
+# --- unpatch undoes the updater's own update ------------------------------------------
+# A Wine-style prefix the Linux updater reads: the registry names C:\Game.
+prefix=$WORK/prefix
+mkdir -p "$prefix/drive_c/Game" "$prefix/dosdevices"
+ln -s ../drive_c "$prefix/dosdevices/c:"
+printf '%s\n' 'WINE REGISTRY Version 2' '#arch=win32' '' '[Software\\velk\\MIRKAN] 1733550000' \
+  '"InstPath"="C:\\Game"' >"$prefix/system.reg"
+# update ARCHIVE: runs the updater on a copy of ARCHIVE, leaving ARCHIVE.updated.
+update() {
+  cp "$1" "$prefix/drive_c/Game/mes.arc"
+  printf 'y\n' | WINEPREFIX=$prefix "$MESUPDATE" >/dev/null 2>&1
+  cp "$prefix/drive_c/Game/mes.arc" "$1.updated"
+}
+# entries ARCHIVE: one line per entry, name, size and data, as hex.
+entries() { python3 -c 'import struct, sys
+raw = open(sys.argv[1], "rb").read()
+for i in range(struct.unpack("<I", raw[:4])[0]):
+    field = bytes(b ^ 0x6B for b in raw[4 + 32 * i: 28 + 32 * i])
+    size, offset = (v ^ m for v, m in zip(struct.unpack("<II", raw[28 + 32 * i: 36 + 32 * i]), (0x2C9E4A17, 0x4B1D7E63)))
+    print(field.split(b"\0")[0].hex(), size, raw[offset: offset + size].hex())' "$1"; }
+make_archive original.arc T27C.MES=old EMPTY.MES= gap:3 日本語.MES=nihongo t09c.mes=lower T27C.MES=again C_TALK00.MES= A.MES=a
+update original.arc
+update original.arc.updated
+cp original.arc.updated.updated twice-before.arc
+run unpatch original.arc.updated.updated -o once-undone.arc
+check "unpatch succeeds on an updated archive" exit_is 0
+check "unpatch says what it wrote" out_has "12 entries written to once-undone.arc (5 appended by the update dropped)"
+check "unpatch leaves its input alone" same_bytes original.arc.updated.updated twice-before.arc
+check "unpatch undoes the second update" test "$(entries once-undone.arc)" = "$(entries original.arc.updated)"
+run unpatch once-undone.arc -o undone.arc
+check "unpatch twice gives back the original entries" test "$(entries undone.arc)" = "$(entries original.arc)"
+run check undone.arc
+check "the unpatched archive keeps the layout" exit_is 0
+run unpatch undone.arc -o never.arc
+check "an archive not updated is refused" test "$rc" = 1
+check "the refusal says why" err_has "undone.arc: not patched by this build: entry 2 is not T27C.MES"
+check "nothing is written for a refused unpatch" absent never.arc
+cp plain.arc wrong.arc
+for name in T27C.MES C_TALK00.MES C_TALK80.MES C_TALK90.MES T09C.MES; do append_entry wrong.arc "$name" in/a.mes supersede; done
+run unpatch wrong.arc -o never.arc
+check "other payloads under the right names are refused" err_has "not patched by this build: entry 4 (T27C.MES) is not this build's payload"
+run unpatch undone.arc -o undone.arc
+check "unpatch will not write over its input" err_has "undone.arc: is one of the inputs; choose another output"
+cp original.arc.updated replaced.arc
+run unpatch original.arc.updated -o replaced.arc
+check "unpatch replaces an existing output" test "$rc $(entries replaced.arc)" = "0 $(entries original.arc)"
+check "no temporary file is left by unpatch" no_leftovers "$WORK"
+
 # --- no command changes its input ----------------------------------------------
 check "list, extract, check and status leave the archive alone" same_bytes broken.arc broken-before.arc
 
@@ -362,6 +459,10 @@ run
 check "no command is a usage error" one_error
 run frobnicate x
 check "an unknown command is a usage error" one_error
+check "an unknown command is named, with the commands" \
+  err_has "unknown command 'frobnicate'; the commands are list, extract, check, status, pack, unpatch"
+run --version
+check "--version prints the version" grep -qE '^mesarc [0-9]+\.[0-9]+' <<<"$out"
 run --help
 check "--help succeeds" exit_is 0
 check "--help lists the commands" out_has "extract"
