@@ -25,8 +25,8 @@ bool IsLeadByte(unsigned char byte) {
 
 bool IsTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
 
-// Single bytes Windows maps to control or private characters and iconv
-// refuses; no name in either file system comes back as them.
+// Single bytes Windows decodes to a control or private character and iconv
+// refuses: refused on both, so both builds judge a name alike.
 bool IsUnusedSingleByte(unsigned char byte) { return byte == 0x80 || byte == 0xA0 || byte >= 0xFD; }
 
 std::string Hex(std::uint64_t value) {

@@ -252,6 +252,11 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
       failed = true;
       continue;
     }
+    if (fs::is_directory(fs::symlink_status(target, error))) {
+      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) + " is a folder");
+      failed = true;
+      continue;
+    }
     if (!force && fs::exists(fs::symlink_status(target, error))) {
       PrintError(label + ": skipped: " + platform::PathToUtf8(target) +
                  " exists (--force overwrites)");
