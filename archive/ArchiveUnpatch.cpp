@@ -43,7 +43,8 @@ std::string AppendedNamesProblem(const Inspection& inspection,
                                  const std::vector<std::string>& appended) {
   const std::size_t count = inspection.entries.size();
   if (count < appended.size()) {
-    return "it has " + std::to_string(count) + " entries, fewer than the " +
+    return "it has " + std::to_string(count) + (count == 1 ? " entry" : " entries") +
+           ", fewer than the " +
            std::to_string(appended.size()) + " an update appends";
   }
   const std::size_t first = count - appended.size();

@@ -21,7 +21,8 @@ struct RestoredEntry {
 // Why the archive does not end with entries named `appended` (the update's
 // names, in their order); empty when it does. Only names are compared: the
 // caller compares their data with what the update appended.
-std::string AppendedNamesProblem(const Inspection& inspection, const std::vector<std::string>& appended);
+std::string AppendedNamesProblem(const Inspection& inspection,
+                                 const std::vector<std::string>& appended);
 
 // The entries before the update that appended `appended`, in order. The "__"
 // comes off the block of marked names just before the appended entries when

