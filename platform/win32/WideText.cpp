@@ -51,7 +51,7 @@ bool FromWide(UINT code_page, bool strict, std::wstring_view in, std::string* ou
 
 std::wstring WideFromCp932(const char* cp932) {
   std::wstring wide;
-  ToWide(kCp932, 0, cp932, &wide);
+  if (cp932) ToWide(kCp932, 0, cp932, &wide);
   return wide;
 }
 

@@ -22,7 +22,8 @@ bool ToWide(UINT code_page, DWORD flags, std::string_view in, std::wstring* out)
 bool FromWide(UINT code_page, bool strict, std::wstring_view in, std::string* out);
 
 // A CP932 path or name for a wide call. Bytes that are not CP932 become the
-// default character, as the ANSI calls do on code page 932.
+// default character, as the ANSI calls do on code page 932. No string (null)
+// gives an empty one, which the registry calls take as null.
 std::wstring WideFromCp932(const char* cp932);
 
 // A wide path in CP932. A component CP932 cannot hold is replaced by its short

@@ -20,11 +20,10 @@ UINT StyleFlags(MessageStyle style) {
 
 }  // namespace
 
-MessageAnswer ShowMessageBox(const char* text, const char* caption, CaptionEncoding encoding,
-                             MessageStyle style) {
+MessageAnswer ShowMessageBox(const char* text, const char* caption,
+                             CaptionEncoding /*encoding*/, MessageStyle style) {
   // Both captions are CP932 here: the executable's own name comes from
   // ModuleFileName, which delivers it in CP932 too.
-  static_cast<void>(encoding);
   std::wstring wide_text = WideFromCp932(text);
   std::wstring wide_caption = WideFromCp932(caption);
   int answer = MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), StyleFlags(style));

@@ -81,7 +81,8 @@ class Win32System final : public System {
  public:
   NativeHandle FileOpen(const char* path, FileOpenMode mode) override {
     OpenFlags f = FlagsFor(mode);
-    HANDLE h = CreateFileW(Wide(path).c_str(), f.access, f.share, nullptr, f.disposition, f.attributes, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), f.access, f.share, nullptr, f.disposition,
+                           f.attributes, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
   }
   bool FileRead(NativeHandle f, void* buffer, std::uint32_t count, std::uint32_t* got) override {
@@ -166,11 +167,9 @@ class Win32System final : public System {
   // code page: strings come back in CP932, sized and terminated as it does.
   std::int32_t RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
                              unsigned char* data, std::uint32_t* size) override {
-    const std::wstring wide_name = name ? Wide(name) : std::wstring();
     DWORD value_type = 0;
     std::vector<unsigned char> stored;
-    LONG status = QueryWide(reinterpret_cast<HKEY>(key), name ? wide_name.c_str() : nullptr,
-                            &value_type, &stored);
+    LONG status = QueryWide(reinterpret_cast<HKEY>(key), Wide(name).c_str(), &value_type, &stored);
     if (type) *type = value_type;
     if (status != ERROR_SUCCESS) return status;
     if (IsString(value_type)) {
