@@ -46,10 +46,12 @@ class WideRegistryTest : public ::testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, kKeyPath);
   }
 
-  // Stores the text, with its NUL unless told otherwise.
+  // Stores the text, with its NUL unless told otherwise. The registry counts
+  // a NUL that follows the data in memory, so none may follow it then.
   void Store(const std::wstring& text, bool with_nul = true) {
+    const std::wstring buffer = with_nul ? text : text + L"X";
     const DWORD bytes = static_cast<DWORD>((text.size() + (with_nul ? 1 : 0)) * sizeof(wchar_t));
-    ASSERT_EQ(RegSetValueExW(key_, L"V", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    ASSERT_EQ(RegSetValueExW(key_, L"V", 0, REG_SZ, reinterpret_cast<const BYTE*>(buffer.c_str()),
                              bytes),
               ERROR_SUCCESS);
   }
