@@ -9,12 +9,14 @@
 
 namespace platform {
 
-// Full path of the running executable (GetModuleFileNameA): the number of
-// bytes written without the NUL, 0 when the path cannot be delivered.
+// Full path of the running executable, cut to the buffer as
+// GetModuleFileNameA cuts it: the number of bytes written without the NUL, 0
+// when the path cannot be delivered. On Windows in Shift-JIS (code page 932)
+// whatever the system's code page, through short names where needed.
 std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity);
 
-// Whether the byte starts a double-byte character in the system's ANSI code
-// page (on Linux: Shift-JIS, code page 932).
+// Whether the byte starts a double-byte character in Shift-JIS (code page
+// 932), the code page of the program's paths, on both builds.
 bool IsAnsiLeadByte(unsigned char byte);
 
 // Lead bytes of code page 932, for callers that must not depend on the system.

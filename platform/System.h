@@ -58,7 +58,8 @@ enum RegistryType : std::uint32_t {
 
 enum class MessageStyle { kInformation, kWarning, kQuestion };
 // How a caption is encoded: fixed captions are Shift-JIS like every text; the
-// executable's base name is in the system's code page, as the file system gave it.
+// executable's base name is as ModuleFileName gave it (Shift-JIS on Windows,
+// the file system's bytes on Linux).
 enum class CaptionEncoding { kShiftJis, kSystem };
 enum class MessageAnswer { kOk, kYes, kNo };
 

@@ -77,6 +77,10 @@ if [ -n "$windows" ]; then
   bash tests/e2e/windows_e2e.sh "build/$windows/bin" build/native/bin 2>&1 |
     tee "$log_dir/e2e-windows.log" | grep -E '^(PASS|FAIL|e2e-windows)'
   count_plain "$log_dir/e2e-windows.log"
+  echo "== end-to-end under Wine ($windows), three system code pages"
+  bash tests/e2e/windows_locales_e2e.sh "build/$windows/bin" build/native/bin 2>&1 |
+    tee "$log_dir/e2e-windows-locales.log" | grep -E '^(PASS|FAIL|e2e-windows-locales)'
+  count_plain "$log_dir/e2e-windows-locales.log"
 fi
 
 if [ -x scripts/fuzz_smoke.sh ]; then

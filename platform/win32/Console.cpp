@@ -5,39 +5,14 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/WideText.h"
+
 namespace platform {
 namespace {
 
-constexpr UINT kCp932 = 932;
-
-// flags: MB_ERR_INVALID_CHARS to fail on bad input, 0 to substitute.
-bool ToWide(UINT code_page, DWORD flags, const std::string& in, std::wstring* out) {
-  out->clear();
-  if (in.empty()) return true;
-  const int length = MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()),
-                                         nullptr, 0);
-  if (length <= 0) return false;
-  out->resize(static_cast<std::size_t>(length));
-  return MultiByteToWideChar(code_page, flags, in.data(), static_cast<int>(in.size()), &(*out)[0],
-                             length) == length;
-}
-
-// strict: fail when a character has no exact equivalent in the code page
-// (UTF-8 cannot be asked for this, and never needs to be).
-bool FromWide(UINT code_page, bool strict, const std::wstring& in, std::string* out) {
-  out->clear();
-  if (in.empty()) return true;
-  const bool can_check = strict && code_page != CP_UTF8;
-  const DWORD flags = can_check ? WC_NO_BEST_FIT_CHARS : 0;
-  BOOL used_default = FALSE;
-  BOOL* used_default_out = can_check ? &used_default : nullptr;
-  const int length = WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()),
-                                         nullptr, 0, nullptr, used_default_out);
-  if (length <= 0 || used_default) return false;
-  out->resize(static_cast<std::size_t>(length));
-  return WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()), &(*out)[0],
-                             length, nullptr, nullptr) == length;
-}
+using win32::FromWide;
+using win32::kCp932;
+using win32::ToWide;
 
 // Without a console (output redirected by a detached process) the ANSI code
 // page is what readers of the output expect.

@@ -2,8 +2,16 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
+#include "platform/win32/WideText.h"
+
 namespace platform {
 namespace {
+
+// The longest path the wide calls deliver, with its NUL.
+constexpr DWORD kLongestWidePath = 32768;
 
 CRITICAL_SECTION* SectionIn(CriticalSectionStorage* section) {
   static_assert(sizeof(CRITICAL_SECTION) <= sizeof(CriticalSectionStorage::bytes),
@@ -13,11 +21,29 @@ CRITICAL_SECTION* SectionIn(CriticalSectionStorage* section) {
 
 }  // namespace
 
+// In CP932 like every path of the program, whatever the system's code page;
+// cut to the buffer as GetModuleFileNameA cuts it.
 std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity) {
-  return GetModuleFileNameA(nullptr, buffer, capacity);
+  if (capacity == 0) return 0;
+  std::wstring wide(kLongestWidePath, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &wide[0], kLongestWidePath);
+  std::string path;
+  if (length == 0 || length >= kLongestWidePath ||
+      !win32::PathToCp932(std::wstring_view(wide.data(), length), &path)) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  if (path.size() >= capacity) {
+    std::memcpy(buffer, path.data(), capacity - 1);
+    buffer[capacity - 1] = '\0';
+    return capacity;
+  }
+  std::memcpy(buffer, path.c_str(), path.size() + 1);
+  return static_cast<std::uint32_t>(path.size());
 }
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+// The module path is CP932 (see ModuleFileName), so are its lead bytes.
+bool IsAnsiLeadByte(unsigned char byte) { return IsCp932LeadByte(byte); }
 
 void CriticalSectionInit(CriticalSectionStorage* section) {
   InitializeCriticalSection(SectionIn(section));

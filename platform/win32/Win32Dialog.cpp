@@ -4,19 +4,10 @@
 
 #include <string>
 
+#include "platform/win32/WideText.h"
+
 namespace platform::win32 {
 namespace {
-
-constexpr UINT kShiftJisCodePage = 932;
-
-std::wstring Widen(const char* text, UINT code_page) {
-  int length = MultiByteToWideChar(code_page, 0, text, -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(code_page, 0, text, -1, &wide[0], length);
-  wide.resize(static_cast<std::size_t>(length - 1));
-  return wide;
-}
 
 UINT StyleFlags(MessageStyle style) {
   switch (style) {
@@ -29,11 +20,12 @@ UINT StyleFlags(MessageStyle style) {
 
 }  // namespace
 
-MessageAnswer ShowMessageBox(const char* text, const char* caption, CaptionEncoding encoding,
-                             MessageStyle style) {
-  UINT caption_code_page = encoding == CaptionEncoding::kShiftJis ? kShiftJisCodePage : CP_ACP;
-  std::wstring wide_text = Widen(text, kShiftJisCodePage);
-  std::wstring wide_caption = Widen(caption, caption_code_page);
+MessageAnswer ShowMessageBox(const char* text, const char* caption,
+                             CaptionEncoding /*encoding*/, MessageStyle style) {
+  // Both captions are CP932 here: the executable's own name comes from
+  // ModuleFileName, which delivers it in CP932 too.
+  std::wstring wide_text = WideFromCp932(text);
+  std::wstring wide_caption = WideFromCp932(caption);
   int answer = MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), StyleFlags(style));
   if (style != MessageStyle::kQuestion) return MessageAnswer::kOk;
   return answer == IDYES ? MessageAnswer::kYes : MessageAnswer::kNo;

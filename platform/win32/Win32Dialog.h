@@ -4,9 +4,9 @@
 
 namespace platform::win32 {
 
-// MessageBoxW with no owner: the text and Shift-JIS captions converted from
-// code page 932, a system caption from the ANSI code page, so the messages
-// read correctly whatever the system's code page.
+// MessageBoxW with no owner: the text and both kinds of caption converted
+// from code page 932 (this backend delivers the executable's name in it), so
+// the messages read correctly whatever the system's code page.
 MessageAnswer ShowMessageBox(const char* text, const char* caption, CaptionEncoding encoding,
                              MessageStyle style);
 

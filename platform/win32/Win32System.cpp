@@ -1,12 +1,17 @@
 // The Windows backend: each operation is the Win32 call it is named after.
+// Paths and names arrive in Shift-JIS and go to the wide calls, so nothing
+// depends on the system's ANSI code page.
 #include <windows.h>
 
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "platform/System.h"
 #include "platform/win32/Win32Dialog.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {
@@ -31,11 +36,53 @@ bool FailStream() {
   return false;
 }
 
+std::wstring Wide(const char* cp932) { return win32::WideFromCp932(cp932); }
+
+bool IsString(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The whole value as stored, read again while it grows between the calls.
+LONG QueryWide(HKEY key, const wchar_t* name, DWORD* type, std::vector<unsigned char>* stored) {
+  DWORD bytes = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, type, nullptr, &bytes);
+  while (status == ERROR_SUCCESS) {
+    // Never a null buffer: that would only ask for the size again.
+    stored->resize(bytes > 0 ? bytes : 1);
+    DWORD got = static_cast<DWORD>(stored->size());
+    status = RegQueryValueExW(key, name, nullptr, type, stored->data(), &got);
+    if (status == ERROR_SUCCESS) {
+      stored->resize(got);
+    } else if (status == ERROR_MORE_DATA) {
+      bytes = got;
+      status = ERROR_SUCCESS;
+      continue;
+    }
+    break;
+  }
+  return status;
+}
+
+// A value of any other type, delivered as RegQueryValueExA does: unchanged.
+std::int32_t DeliverBytes(const std::vector<unsigned char>& stored, unsigned char* data,
+                          std::uint32_t* size) {
+  const std::uint32_t length = static_cast<std::uint32_t>(stored.size());
+  std::int32_t status = ERROR_SUCCESS;
+  if (data && length > *size) {
+    status = ERROR_MORE_DATA;
+  } else if (data && length > 0) {
+    std::memcpy(data, stored.data(), length);
+  }
+  *size = length;
+  return status;
+}
+
 class Win32System final : public System {
  public:
   NativeHandle FileOpen(const char* path, FileOpenMode mode) override {
     OpenFlags f = FlagsFor(mode);
-    HANDLE h = CreateFileA(path, f.access, f.share, nullptr, f.disposition, f.attributes, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), f.access, f.share, nullptr, f.disposition,
+                           f.attributes, nullptr);
     return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
   }
   bool FileRead(NativeHandle f, void* buffer, std::uint32_t count, std::uint32_t* got) override {
@@ -76,7 +123,7 @@ class Win32System final : public System {
   }
 
   StreamHandle StreamCreate(const char* path) override {
-    FILE* stream = std::fopen(path, "wb");
+    FILE* stream = _wfopen(Wide(path).c_str(), L"wb");
     if (!stream) {
       SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;
@@ -100,27 +147,37 @@ class Win32System final : public System {
   }
 
   bool PathExists(const char* path) override {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  bool PathDelete(const char* path) override { return DeleteFileA(path) != FALSE; }
-  bool PathMove(const char* from, const char* to) override { return MoveFileA(from, to) != FALSE; }
+  bool PathDelete(const char* path) override { return DeleteFileW(Wide(path).c_str()) != FALSE; }
+  bool PathMove(const char* from, const char* to) override {
+    return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != FALSE;
+  }
   std::uint32_t LastError() override { return GetLastError(); }
 
   std::int32_t RegistryOpen(NativeHandle root, const char* subkey, std::uint32_t access,
                             NativeHandle* key) override {
     HKEY opened = nullptr;
-    LONG status = RegOpenKeyExA(reinterpret_cast<HKEY>(root), subkey, 0, access, &opened);
+    LONG status = RegOpenKeyExW(reinterpret_cast<HKEY>(root), Wide(subkey).c_str(), 0, access,
+                                &opened);
     *key = reinterpret_cast<NativeHandle>(opened);
     return status;
   }
+  // As RegQueryValueExA would answer on code page 932, whatever the system's
+  // code page: strings come back in CP932, sized and terminated as it does.
   std::int32_t RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
                              unsigned char* data, std::uint32_t* size) override {
-    DWORD value_type = 0, value_size = *size;
-    LONG status = RegQueryValueExA(reinterpret_cast<HKEY>(key), name, nullptr, &value_type, data,
-                                   &value_size);
+    DWORD value_type = 0;
+    std::vector<unsigned char> stored;
+    LONG status = QueryWide(reinterpret_cast<HKEY>(key), Wide(name).c_str(), &value_type, &stored);
     if (type) *type = value_type;
-    *size = value_size;
-    return status;
+    if (status != ERROR_SUCCESS) return status;
+    if (IsString(value_type)) {
+      std::wstring text(stored.size() / sizeof(wchar_t), L'\0');
+      if (!text.empty()) std::memcpy(&text[0], stored.data(), text.size() * sizeof(wchar_t));
+      return win32::DeliverStringValue(text, data, size);
+    }
+    return DeliverBytes(stored, data, size);
   }
   std::int32_t RegistryClose(NativeHandle key) override {
     return RegCloseKey(reinterpret_cast<HKEY>(key));
