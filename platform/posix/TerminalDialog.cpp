@@ -10,6 +10,9 @@
 namespace platform::posix {
 namespace {
 
+bool g_answer_yes = false;
+bool g_question_asked = false;
+
 std::string ReadLine(std::FILE* in) {
   std::string line;
   int c;
@@ -32,6 +35,10 @@ bool IsYesAnswer(const char* line) {
   return answer == "y" || answer == "yes";
 }
 
+void AnswerQuestionsYes() { g_answer_yes = true; }
+
+bool QuestionAsked() { return g_question_asked; }
+
 MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
                                  CaptionEncoding caption_encoding, MessageStyle style,
                                  std::FILE* in, std::FILE* out) {
@@ -44,6 +51,12 @@ MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
     return MessageAnswer::kOk;
   }
   std::fputs(" [y/N] ", out);
+  g_question_asked = true;
+  if (g_answer_yes) {
+    std::fputs("y\n", out);
+    std::fflush(out);
+    return MessageAnswer::kYes;
+  }
   std::fflush(out);
   std::string answer = ReadLine(in);
   // A terminal echoes the player's Enter; piped answers need the line ended.

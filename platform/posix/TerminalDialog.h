@@ -18,4 +18,10 @@ MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
 // Whether a line typed at the prompt means Yes.
 bool IsYesAnswer(const char* line);
 
+// --yes: from now on questions are answered Yes without reading the input;
+// the question and the answer "y" are still printed.
+void AnswerQuestionsYes();
+// Whether any question has been put to the player in this process.
+bool QuestionAsked();
+
 }  // namespace platform::posix
