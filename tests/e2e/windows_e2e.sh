@@ -5,7 +5,7 @@
 # the build folder) and one Xvfb display serve every scenario.
 # Usage: windows_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
 #   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe, NATIVE_BIN_DIR
-#   archive_fixture. With MES_SCREENSHOT_DIR set, the success scenario saves
+#   archive_fixture and mesarc. With MES_SCREENSHOT_DIR set, the success scenario saves
 #   confirm.png and complete.png of its two boxes there.
 set -uo pipefail
 
@@ -15,8 +15,9 @@ if [ $# -ne 2 ]; then
 fi
 win_bin=$(cd "$1" && pwd) || exit 2
 fixture=$(cd "$2" && pwd)/archive_fixture
+mesarc=$(cd "$2" && pwd)/mesarc
 resources=$(cd "$(dirname "$0")/../../resources" && pwd)
-for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture"; do
+for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture" "$mesarc"; do
   [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
 
@@ -224,7 +225,7 @@ scenario_archive_missing() {
   local name=archive-missing; scenario_ok=1
   new_game $name 'Mirkan\missing' Mirkan/missing
   run_driver -- yes
-  expect_boxes $name 1 "$CONFIRM" "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾄ${TAB}${inst}\\mes.arc が見つかりません。${TAB}ok${TAB}information"
+  expect_boxes $name 2 "$CONFIRM" "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾄ${TAB}${inst}\\mes.arc が見つかりません。${TAB}ok${TAB}information"
   check $name "files appeared" test -z "$(ls -A "$game")"
   finish $name
 }
@@ -236,7 +237,7 @@ scenario_held_open() {
   new_game $name 'Mirkan\held' Mirkan/held
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
   run_driver --hold "$(winpath "$game/mes.arc")" -- yes
-  expect_boxes $name 1 "$CONFIRM" \
+  expect_boxes $name 2 "$CONFIRM" \
     "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc の削除に失敗しました。 32${TAB}ok${TAB}warning" \
     "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc のﾘﾈｰﾑに失敗しました。 183${TAB}ok${TAB}warning"
   check $name "held archive changed" cmp -s "$old" "$game/mes.arc"
@@ -256,11 +257,15 @@ scenario_stale_new_file() {
 }
 
 # An earlier run died between the delete and the rename: the complete new
-# archive is moved into place.
+# archive, carrying the five payloads, is moved into place.
 scenario_interrupted_swap() {
   local name=interrupted-swap-finished; scenario_ok=1
   new_game $name 'Mirkan\resume' Mirkan/resume
-  "$fixture" make "$game/mes.arc_" A.MES:10 T27C.MES__:20 T27C.MES:30
+  local source=$work/$name.source
+  mkdir -p "$source"
+  cp "$resources"/*.MES "$source"/
+  printf 'an old message file' >"$source/SYSTEM.MES"
+  "$mesarc" pack "$source" -o "$game/mes.arc_" >/dev/null
   cp "$game/mes.arc_" "$work/$name.new"
   run_driver -- yes
   expect_boxes $name 1 "$CONFIRM" "$DONE"
