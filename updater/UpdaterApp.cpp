@@ -81,9 +81,9 @@ bool UpdaterApp::UpdateArchive() {
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof new_path) return false;
 
   // A run that died between the delete and the rename left no archive but a
-  // complete new one: finish that swap. Only a file that is what this build
-  // would have written counts; any other leftover (a copy the player kept,
-  // another version's update) is left alone and the archive is missing.
+  // complete new one: finish that swap. Only a leftover that carries every
+  // payload of this build counts; any other (a copy the player kept, another
+  // version's update) is left alone, and the archive is reported missing.
   if (!Sys().PathExists(archive_path_) && CarriesPatchSet(new_path)) {
     return MoveIntoPlace(new_path);
   }

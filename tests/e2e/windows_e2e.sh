@@ -5,8 +5,8 @@
 # the build folder) and one Xvfb display serve every scenario.
 # Usage: windows_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
 #   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe, NATIVE_BIN_DIR
-#   archive_fixture and mesarc. With MES_SCREENSHOT_DIR set, the success scenario saves
-#   confirm.png and complete.png of its two boxes there.
+#   archive_fixture and mesarc. With MES_SCREENSHOT_DIR set, the success
+#   scenario saves confirm.png and complete.png of its two boxes there.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
@@ -21,63 +21,17 @@ for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture" "$mesarc
   [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
 
-# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  wine=/usr/lib/wine/wine
-else
-  wine=/usr/lib/wine/wine64
-fi
-wineserver=/usr/lib/wine/wineserver
-
 work=$(dirname "$win_bin")/e2e
 export WINEPREFIX=$(dirname "$win_bin")/e2e-prefix
-export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Code page 932 for the ANSI side, so Japanese paths reach the registry intact.
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-
-xvfb_pid=
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
+source "$(dirname "$0")/wine_lib.sh"
+trap stop_wine_and_display EXIT
 trap 'exit 130' INT TERM HUP
 
-# A display number no one uses; Xvfb refuses a taken one, so try the next.
-start_xvfb() {
-  local display
-  for display in $(seq 90 189); do
-    [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ] && continue
-    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local i
-    for i in $(seq 50); do
-      if xdpyinfo -display :$display >/dev/null 2>&1; then
-        export DISPLAY=:$display
-        return 0
-      fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  return 1
-}
-
-# Windows form of a host path, through Wine's Z: drive.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
 setup() {
-  # A server still running for an earlier prefix would outlive its deletion.
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$WINEPREFIX" "$work"
+  rm -rf "$work"
   mkdir -p "$work/marks"
   start_xvfb || { echo "cannot start Xvfb" >&2; exit 1; }
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+  make_wine_prefix
   # One server for the whole run instead of one per program; it still ends
   # by itself if this script is killed before it can stop it.
   "$wineserver" -p30
