@@ -80,8 +80,7 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 }
 
 // The key at `path` of system.reg (as this 32-bit program sees it), with the
-// file that holds it; null when either is missing.
-// Each miss is recorded with its reason.
+// file that holds it; null when either is missing, with the reason recorded.
 const RegFileKey* LoadKey(const std::u16string& path, std::shared_ptr<const RegFile>* file) {
   const std::string what = ShownKey(path);
   const std::string prefix = WinePrefixDirectory();
@@ -189,13 +188,13 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
     open = found->second.key;
     key_path = found->second.path;
   }
-  const std::string what =
-      "the value " + Cp932ToUtf8Lossy(name ? name : "") + " of " + ShownKey(key_path);
+  const std::string shown_name = Cp932ToUtf8Lossy(name ? name : "");
+  const std::string what = "the value " + shown_name + " of " + ShownKey(key_path);
 
   std::u16string units;
   const RegFileValue* value = AnsiToUnits(name, &units) ? open->FindValue(units) : nullptr;
   if (!value) {
-    Record(what, "no " + what.substr(4));
+    Record(what, "no value " + shown_name + " in " + ShownKey(key_path));
     return kErrorFileNotFound;
   }
 

@@ -134,7 +134,7 @@ scenario_not_installed_explained() {
   make_prefix $name-value win32 'C:\\Mirkan' Mirkan
   sed -i 's/"InstPath"/"Path"/' "$prefix/system.reg"
   run_updater y
-  expect_output "$name (no value)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no value InstPath of HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN"
+  expect_output "$name (no value)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no value InstPath in HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN"
   check $name "exit code $code, expected 255" test "$code" = 255
 
   out=$(env -u WINEPREFIX HOME="$root/$name-home" "$mesupdate" </dev/null 2>&1 >/dev/null)
