@@ -81,6 +81,10 @@ if [ -n "$windows" ]; then
   bash tests/e2e/windows_locales_e2e.sh "build/$windows/bin" build/native/bin 2>&1 |
     tee "$log_dir/e2e-windows-locales.log" | grep -E '^(PASS|FAIL|e2e-windows-locales)'
   count_plain "$log_dir/e2e-windows-locales.log"
+  echo "== the same scenarios on both builds (Linux, and $windows under Wine)"
+  bash tests/e2e/differential_e2e.sh "build/$windows/bin" build/native/bin 2>&1 |
+    tee "$log_dir/e2e-differential.log" | grep -E '^(PASS|FAIL|e2e-differential)'
+  count_plain "$log_dir/e2e-differential.log"
 fi
 
 if [ -x scripts/fuzz_smoke.sh ]; then

@@ -1,5 +1,13 @@
 #include "updater/PatchSet.h"
 
+#include <string>
+#include <vector>
+
+#include "archive/IndexScan.h"
+#include "archive/MesArchive.h"
+#include "archive/PatchedCheck.h"
+#include "platform/FileHandle.h"
+
 // The order pairs names with resources, and is the order of the new entries
 // in the index and of their data at the end of the archive.
 const PatchSetEntry PatchSet::kEntries[PatchSet::kCount] = {
@@ -9,4 +17,48 @@ const PatchSetEntry PatchSet::kEntries[PatchSet::kCount] = {
 
 platform::PayloadBytes LoadPayload(int resource_id) {
   return platform::Sys().FindPayload(resource_id);
+}
+
+namespace {
+
+bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std::string* out) {
+  out->assign(size, '\0');
+  std::uint32_t got = 0;
+  return offset <= 0xFFFFFFFFu && file->Seek(static_cast<std::uint32_t>(offset), platform::kSeekBegin) &&
+         (size == 0 || (file->ReadCounted(&(*out)[0], size, &got) && got == size));
+}
+
+// The count and the index, as the lenient inspector wants them.
+bool ReadIndexBytes(SizedInputFile* file, std::string* head) {
+  std::string count;
+  if (!ReadAt(file, 0, kCountSize, &count)) return false;
+  std::uint32_t entries = 0;
+  for (int i = 3; i >= 0; --i) entries = (entries << 8) | static_cast<unsigned char>(count[i]);
+  const std::uint64_t end = archive::IndexEnd(entries);
+  return end <= file->GetSize() && ReadAt(file, 0, static_cast<std::uint32_t>(end), head);
+}
+
+}  // namespace
+
+bool CarriesPatchSet(const char* path) {
+  // Complete first: its index then fits the file, so reading it is bounded.
+  if (MesArchive::IsCompleteArchive(path) != 1) return false;
+  std::vector<archive::ExpectedPayload> payloads;
+  for (const PatchSetEntry& entry : PatchSet::kEntries) {
+    const platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    if (payload.data == nullptr) return false;
+    payloads.push_back(
+        {entry.name, std::string_view(reinterpret_cast<const char*>(payload.data), payload.size)});
+  }
+
+  SizedInputFile file;
+  std::string head;
+  if (!file.OpenForRead(path) || !ReadIndexBytes(&file, &head)) return false;
+  const archive::Inspection inspection = archive::InspectArchive(head, file.GetSize());
+  if (!archive::ReaderAccepts(inspection)) return false;
+  return archive::CheckPayloads(inspection, payloads,
+                                [&file](std::uint64_t offset, std::uint32_t size, std::string* out) {
+                                  return ReadAt(&file, offset, size, out);
+                                })
+      .Patched();
 }

@@ -19,3 +19,8 @@ struct PatchSet {
 // The bytes of one payload resource: read-only, valid until the process ends.
 // data is null when the executable does not carry the resource.
 platform::PayloadBytes LoadPayload(int resource_id);
+
+// Silently, for a leftover new archive: true when the file at path is a
+// complete archive the reader accepts and carries every payload of the patch
+// set byte for byte under its name (what `mesarc status` calls patched).
+bool CarriesPatchSet(const char* path);

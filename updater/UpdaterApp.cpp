@@ -46,8 +46,9 @@ std::int32_t UpdaterApp::Init() {
 void UpdaterApp::Exit() {}
 
 std::int32_t UpdaterApp::Run() {
-  if (UpdateArchive()) ShowFromApp(text::kUpdateCompleted, MessageStyle::kWarning);
-  return 1;
+  if (!UpdateArchive()) return kExitNotUpdated;
+  ShowFromApp(text::kUpdateCompleted, MessageStyle::kWarning);
+  return kExitUpdated;
 }
 
 // The key is closed when this returns, before the player is asked anything.
@@ -80,8 +81,10 @@ bool UpdaterApp::UpdateArchive() {
   if (length < 0 || static_cast<std::size_t>(length) >= sizeof new_path) return false;
 
   // A run that died between the delete and the rename left no archive but a
-  // complete new one: finish that swap instead of reporting a missing archive.
-  if (!Sys().PathExists(archive_path_) && MesArchive::IsCompleteArchive(new_path)) {
+  // complete new one: finish that swap. Only a leftover that carries every
+  // payload of this build counts; any other (a copy the player kept, another
+  // version's update) is left alone, and the archive is reported missing.
+  if (!Sys().PathExists(archive_path_) && CarriesPatchSet(new_path)) {
     return MoveIntoPlace(new_path);
   }
 

@@ -15,8 +15,14 @@ class UpdaterApp : public AppBase {
   // Locates the archive and asks the player: 1 to go on, 0 to stop.
   std::int32_t Init() override;
   void Exit() override;
-  // Updates and reports; always 1.
+  // Updates and reports: kExitUpdated once the new archive is in place and
+  // the player was told, kExitNotUpdated after any failure.
   std::int32_t Run() override;
+
+  // The exit codes of Run; AppMain gives -1 when Run does not run (not
+  // installed, or the player said No).
+  static constexpr std::int32_t kExitUpdated = 1;
+  static constexpr std::int32_t kExitNotUpdated = 2;
 
   const char* archive_path() const { return archive_path_; }
 

@@ -40,6 +40,16 @@ struct OutputStream {
   std::unique_ptr<char[]> buffer;
 };
 
+// Wine reports a regular file whose mode has no write bit as read-only, and
+// Windows refuses to delete a read-only file. Refusing here too keeps both
+// builds to the same outcome on the same prefix (even for root, whom
+// unlink would let through).
+bool IsReadOnlyFile(const std::string& host) {
+  struct stat info;
+  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
 
 int OpenFlags(FileOpenMode mode) {
@@ -173,6 +183,10 @@ bool PathExists(const char* path) {
 bool PathDelete(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return false;
+  if (IsReadOnlyFile(host)) {
+    SetLastWin32Error(kErrorAccessDenied);
+    return false;
+  }
   if (unlink(host.c_str()) != 0) return FailWithErrno();
   return true;
 }

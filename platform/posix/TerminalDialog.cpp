@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 #include "platform/posix/CodePage.h"
 
 namespace platform::posix {
 namespace {
+
+bool g_answer_yes = false;
+bool g_question_asked = false;
 
 std::string ReadLine(std::FILE* in) {
   std::string line;
@@ -24,6 +28,40 @@ std::string Trim(const std::string& s) {
   return s.substr(begin, end - begin);
 }
 
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\t') out += "\\t";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+void AppendRecord(const std::string& line) {
+  const char* path = std::getenv(kDialogRecordVariable);
+  if (!path || !*path) return;
+  std::FILE* record = std::fopen(path, "ab");
+  if (!record) return;
+  std::fprintf(record, "%s\n", line.c_str());
+  std::fclose(record);
+}
+
+const char* IconName(MessageStyle style) {
+  switch (style) {
+    case MessageStyle::kQuestion: return "question";
+    case MessageStyle::kWarning: return "warning";
+    case MessageStyle::kInformation: break;
+  }
+  return "information";
+}
+
+MessageAnswer Answered(bool yes) {
+  AppendRecord(yes ? "ANSWER\tyes" : "ANSWER\tno");
+  return yes ? MessageAnswer::kYes : MessageAnswer::kNo;
+}
+
 }  // namespace
 
 bool IsYesAnswer(const char* line) {
@@ -32,18 +70,31 @@ bool IsYesAnswer(const char* line) {
   return answer == "y" || answer == "yes";
 }
 
+void AnswerQuestionsYes() { g_answer_yes = true; }
+
+bool QuestionAsked() { return g_question_asked; }
+
 MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
                                  CaptionEncoding caption_encoding, MessageStyle style,
                                  std::FILE* in, std::FILE* out) {
   std::string shown_caption =
       caption_encoding == CaptionEncoding::kShiftJis ? Cp932ToUtf8Lossy(caption) : caption;
-  std::fprintf(out, "[%s] %s", shown_caption.c_str(), Cp932ToUtf8Lossy(text).c_str());
+  const std::string shown_text = Cp932ToUtf8Lossy(text);
+  AppendRecord("BOX\t" + Escaped(shown_caption) + "\t" + Escaped(shown_text) + "\t" +
+               (style == MessageStyle::kQuestion ? "yesno" : "ok") + "\t" + IconName(style));
+  std::fprintf(out, "[%s] %s", shown_caption.c_str(), shown_text.c_str());
   if (style != MessageStyle::kQuestion) {
     std::fputc('\n', out);
     std::fflush(out);
     return MessageAnswer::kOk;
   }
   std::fputs(" [y/N] ", out);
+  g_question_asked = true;
+  if (g_answer_yes) {
+    std::fputs("y\n", out);
+    std::fflush(out);
+    return Answered(true);
+  }
   std::fflush(out);
   std::string answer = ReadLine(in);
   // A terminal echoes the player's Enter; piped answers need the line ended.
@@ -51,7 +102,7 @@ MessageAnswer ShowTerminalDialog(const char* text, const char* caption,
     std::fputc('\n', out);
     std::fflush(out);
   }
-  return IsYesAnswer(answer.c_str()) ? MessageAnswer::kYes : MessageAnswer::kNo;
+  return Answered(IsYesAnswer(answer.c_str()));
 }
 
 }  // namespace platform::posix

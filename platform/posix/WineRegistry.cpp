@@ -1,5 +1,7 @@
 #include "platform/posix/WineRegistry.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -31,6 +33,37 @@ NativeHandle g_next_handle = 0x1000;
 constexpr NativeHandle kFirstPredefinedRoot = 0x80000000u;
 constexpr NativeHandle kLastPredefinedRoot = 0x800000FFu;
 
+RegistryLookup g_last_lookup;
+
+void Record(std::string what, std::string why) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_last_lookup = {std::move(what), std::move(why)};
+}
+
+std::string ShownKey(const std::u16string& path) {
+  std::string bytes;
+  for (char16_t unit : path) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  std::string utf8;
+  if (!Utf16LeToUtf8(bytes, &utf8)) utf8 = "?";
+  return "HKEY_LOCAL_MACHINE" + (path.empty() ? std::string() : "\\" + utf8);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Why system.reg could not be read, from the prefix down.
+std::string WhyUnreadable(const std::string& prefix, const std::string& reg_path) {
+  if (!IsDirectory(prefix)) return "the prefix does not exist";
+  struct stat info;
+  if (stat(reg_path.c_str(), &info) != 0) return "there is no system.reg";
+  return "system.reg cannot be read";
+}
+
 bool IsStringType(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
@@ -47,14 +80,30 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 }
 
 // The key at `path` of system.reg (as this 32-bit program sees it), with the
-// file that holds it; null when either is missing.
-const RegFileKey* LoadKey(std::u16string_view path, std::shared_ptr<const RegFile>* file) {
+// file that holds it; null when either is missing, with the reason recorded.
+const RegFileKey* LoadKey(const std::u16string& path, std::shared_ptr<const RegFile>* file) {
+  const std::string what = ShownKey(path);
+  const std::string prefix = WinePrefixDirectory();
+  const std::string reg_path = prefix + "/system.reg";
   std::string text;
-  if (!ReadWholeFile(WinePrefixDirectory() + "/system.reg", &text)) return nullptr;
+  if (!ReadWholeFile(reg_path, &text)) {
+    Record(what, WhyUnreadable(prefix, reg_path));
+    return nullptr;
+  }
   auto parsed = std::make_shared<RegFile>();
-  if (!parsed->ParseFor32BitKey(text, path)) return nullptr;
+  if (!parsed->ParseFor32BitKey(text, path)) {
+    Record(what, "system.reg is not a Wine registry file");
+    return nullptr;
+  }
   *file = parsed;
-  return parsed->FindKey(parsed->StoredPath32(path));
+  const RegFileKey* key = parsed->FindKey(parsed->StoredPath32(path));
+  if (!key) {
+    Record(what, "no key " + what +
+                     (parsed->win64() ? " (looked up under Software\\Wow6432Node, as a 32-bit "
+                                        "program sees a 64-bit prefix)"
+                                      : ""));
+  }
+  return key;
 }
 
 // Names reach us in the ANSI code page (Shift-JIS).
@@ -113,6 +162,7 @@ std::int32_t WineRegistryOpen(NativeHandle root, const char* subkey, std::uint32
   if (!found) return kErrorFileNotFound;
 
   std::lock_guard<std::mutex> lock(g_mutex);
+  g_last_lookup = {ShownKey(path), std::string()};
   NativeHandle handle = g_next_handle;
   g_next_handle += 4;
   g_open_keys.emplace(handle, OpenKey{std::move(file), found, std::move(path)});
@@ -126,8 +176,9 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
 
   std::shared_ptr<const RegFile> file;
   const RegFileKey* open = nullptr;
+  std::u16string key_path;
   if (key == kHkeyLocalMachine) {
-    open = LoadKey(u"", &file);
+    open = LoadKey(key_path, &file);
     if (!open) return kErrorFileNotFound;
   } else {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -135,12 +186,17 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
     if (found == g_open_keys.end()) return kErrorInvalidHandle;
     file = found->second.file;  // keeps the key alive outside the lock
     open = found->second.key;
+    key_path = found->second.path;
   }
+  const std::string shown_name = Cp932ToUtf8Lossy(name ? name : "");
+  const std::string what = "the value " + shown_name + " of " + ShownKey(key_path);
 
   std::u16string units;
-  if (!AnsiToUnits(name, &units)) return kErrorFileNotFound;
-  const RegFileValue* value = open->FindValue(units);
-  if (!value) return kErrorFileNotFound;
+  const RegFileValue* value = AnsiToUnits(name, &units) ? open->FindValue(units) : nullptr;
+  if (!value) {
+    Record(what, "no value " + shown_name + " in " + ShownKey(key_path));
+    return kErrorFileNotFound;
+  }
 
   std::string converted;
   const std::string* bytes = &value->data;
@@ -152,9 +208,12 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
   if (type) *type = value->type;
   if (!size) return kErrorSuccess;
   if (data && *size < needed) {
+    Record(what, what + " holds " + std::to_string(needed) + " bytes, more than " +
+                     std::to_string(*size));
     *size = needed;
     return kErrorMoreData;
   }
+  Record(what, std::string());
   if (data && needed > 0) {
     std::memcpy(data, bytes->data(), needed);
     // A string stored without its NUL still ends with one when it fits, as
@@ -163,6 +222,11 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
   }
   *size = needed;
   return kErrorSuccess;
+}
+
+RegistryLookup LastRegistryLookup() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_last_lookup;
 }
 
 std::int32_t WineRegistryClose(NativeHandle key) {

@@ -3,10 +3,12 @@
 # prefix (system.reg and drive_c), runs the updater with a typed answer and
 # checks what it said, its exit code and the files it left.
 # Usage: linux_e2e.sh MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR
+# (mesarc, beside MESUPDATE, packs the leftovers that carry the payloads)
 set -uo pipefail
 mesupdate=$1
 fixture=$2
 resources=$3
+mesarc=$(dirname "$mesupdate")/mesarc
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -16,6 +18,8 @@ NL=$'\n'
 CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "
 DONE="[mesupdate] 「ミルカナ」のシステムが無事更新されました。"
 NOT_INSTALLED="[mesupdate] 「ミルカナ」がインストールされていません。"
+DELETE_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc の削除に失敗しました。"
+RENAME_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc のﾘﾈｰﾑに失敗しました。"
 
 # A prefix whose registry holds InstPath (given as Wine writes it, escaped)
 # under the key a 32-bit program reads. Sets: prefix, game (host folder).
@@ -42,10 +46,25 @@ make_archive() {
     EMPTY.MES:0 T10A.MES:3000
 }
 
-# run_updater ANSWER: runs in the current prefix; sets out and code.
+# A complete archive that carries the five payloads, as an update by this
+# build leaves it, with one old entry of its own.
+make_patched() {
+  local source=$root/patched-source
+  rm -rf "$source"; mkdir -p "$source"
+  cp "$resources"/*.MES "$source"/
+  printf 'an old message file' >"$source/SYSTEM.MES"
+  "$mesarc" pack "$source" -o "$1" >/dev/null
+}
+
+# run_updater ANSWER [OPTION...]: runs in the current prefix; sets out
+# (stderr, where the dialog talks), stdout and code.
 run_updater() {
-  out=$(printf '%s\n' "$1" | WINEPREFIX=$prefix "$mesupdate" 2>&1 >/dev/null)
+  local answer=$1
+  shift
+  local stdout_file=$root/stdout
+  out=$(printf '%s\n' "$answer" | WINEPREFIX=$prefix "$mesupdate" "$@" 2>&1 >"$stdout_file")
   code=$?
+  stdout=$(cat "$stdout_file")
 }
 
 expect_output() {
@@ -87,9 +106,39 @@ scenario_no_key() {
   make_prefix $name win32 '' Mirkan
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
   run_updater y
-  expect_output $name "$NOT_INSTALLED"
+  expect_output $name "$NOT_INSTALLED${NL}mesupdate: not installed: searched $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no key HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN"
   check $name "exit code $code, expected 255" test "$code" = 255
   check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+# After the player's message, one line says where the registry was searched
+# and why the game was not found there.
+scenario_not_installed_explained() {
+  local name=not-installed-explained; scenario_ok=1
+  local head="mesupdate: not installed: searched"
+  prefix=$root/$name-absent
+  run_updater y
+  expect_output "$name (no prefix)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): the prefix does not exist"
+  check $name "exit code $code, expected 255" test "$code" = 255
+  check $name "prefix created" test ! -e "$prefix"
+
+  prefix=$root/$name-empty; mkdir -p "$prefix"
+  run_updater y
+  expect_output "$name (no system.reg)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): there is no system.reg"
+
+  make_prefix $name-win64 win64 '' Mirkan
+  run_updater y
+  expect_output "$name (win64, no key)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no key HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN (looked up under Software\\Wow6432Node, as a 32-bit program sees a 64-bit prefix)"
+
+  make_prefix $name-value win32 'C:\\Mirkan' Mirkan
+  sed -i 's/"InstPath"/"Path"/' "$prefix/system.reg"
+  run_updater y
+  expect_output "$name (no value)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no value InstPath in HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN"
+  check $name "exit code $code, expected 255" test "$code" = 255
+
+  out=$(env -u WINEPREFIX HOME="$root/$name-home" "$mesupdate" </dev/null 2>&1 >/dev/null)
+  expect_output "$name (~/.wine)" "$NOT_INSTALLED$NL$head $root/$name-home/.wine/system.reg of the Wine prefix $root/$name-home/.wine (~/.wine, as \$WINEPREFIX is unset): the prefix does not exist"
   finish $name
 }
 
@@ -98,7 +147,7 @@ scenario_archive_missing() {
   make_prefix $name win32 'C:\\Mirkan' Mirkan
   run_updater y
   expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
-  check $name "exit code $code, expected 1" test "$code" = 1
+  check $name "exit code $code, expected 2" test "$code" = 2
   check $name "files appeared" test -z "$(ls -A "$game")"
   finish $name
 }
@@ -151,10 +200,8 @@ scenario_three_runs() {
 scenario_interrupted_swap_finished() {
   local name=interrupted-swap-finished; scenario_ok=1
   make_prefix $name win32 'C:\\Mirkan' Mirkan
-  make_archive "$game/old"
-  "$fixture" make "$game/mes.arc_" A.MES:10 T27C.MES__:20 T27C.MES:30
+  make_patched "$game/mes.arc_"
   cp "$game/mes.arc_" "$root/$name.new"
-  rm "$game/old"
   run_updater y
   expect_output $name "$CONFIRM$NL$DONE"
   check $name "exit code $code" test "$code" = 1
@@ -171,9 +218,79 @@ scenario_truncated_leftover_kept() {
   cp "$game/mes.arc_" "$root/$name.partial"
   run_updater y
   expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
-  check $name "exit code $code" test "$code" = 1
+  check $name "exit code $code" test "$code" = 2
   check $name "partial file moved or changed" cmp -s "$root/$name.partial" "$game/mes.arc_"
   check $name "archive appeared" test ! -e "$game/mes.arc"
+  finish $name
+}
+
+# A complete archive that this build did not write (a copy the player kept)
+# is no update: it stays where it is and nothing is reported as updated.
+scenario_unpatched_leftover_kept() {
+  local name=unpatched-leftover-left-alone; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc_"
+  cp "$game/mes.arc_" "$root/$name.copy"
+  run_updater y
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  check $name "exit code $code, expected 2" test "$code" = 2
+  check $name "leftover moved or changed" cmp -s "$root/$name.copy" "$game/mes.arc_"
+  check $name "archive appeared" test ! -e "$game/mes.arc"
+  finish $name
+}
+
+# A mes.arc without write permission is read-only, as Wine reports it: the
+# delete is refused (5), so is the rename onto it (183), the old one stays.
+scenario_read_only_archive() {
+  local name=read-only-archive; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  chmod a-w "$game/mes.arc"
+  run_updater y
+  expect_output $name "$CONFIRM$NL$DELETE_FAILED 5$NL$RENAME_FAILED 183"
+  check $name "exit code $code, expected 2" test "$code" = 2
+  check $name "read-only archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  check $name "mes.arc_ is not the complete update" \
+    "$fixture" verify-update "$root/$name.old" "$game/mes.arc_" "$resources"
+  finish $name
+}
+
+# The Linux build is a Unix command: options are read before anything else.
+scenario_command_line() {
+  local name=command-line; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+
+  run_updater y --help
+  check $name "--help: exit code $code, expected 0" test "$code" = 0
+  check $name "--help: something on stderr: $out" test -z "$out"
+  check $name "--help: no usage" grep -q '^Usage: mesupdate \[--yes\]' <<<"$stdout"
+  check $name "--help: exit codes not explained" grep -q '^  255 ' <<<"$stdout"
+  check $name "--help: WINEPREFIX not named" grep -q 'WINEPREFIX' <<<"$stdout"
+
+  run_updater y --version
+  check $name "--version: exit code $code" test "$code" = 0
+  check $name "--version printed '$stdout'" grep -qE '^mesupdate [0-9]+\.[0-9]+\.[0-9]+$' <<<"$stdout"
+
+  local option
+  for option in --dry-run -n list --yes=no; do
+    run_updater y --yes "$option"
+    check $name "$option: exit code $code, expected 2" test "$code" = 2
+    check $name "$option: no one-line error first" \
+      grep -qE "^mesupdate: (unrecognized option|unexpected argument) '$option'\$" <<<"$(head -1 <<<"$out")"
+    check $name "$option: no usage on stderr" grep -q '^Usage: mesupdate' <<<"$out"
+    check $name "$option: something on stdout" test -z "$stdout"
+  done
+  check $name "archive changed by a refused command line" cmp -s "$root/$name.old" "$game/mes.arc"
+  check $name "mes.arc_ written by a refused command line" test ! -e "$game/mes.arc_"
+
+  # --yes reads nothing: an empty input would have answered No.
+  out=$(WINEPREFIX=$prefix "$mesupdate" --yes </dev/null 2>&1 >/dev/null)
+  code=$?
+  expect_output "$name (--yes)" "${CONFIRM}y$NL$DONE"
+  check $name "--yes: exit code $code, expected 1" test "$code" = 1
+  check $name "--yes: archive not updated" \
+    "$fixture" verify-update "$root/$name.old" "$game/mes.arc" "$resources"
   finish $name
 }
 
@@ -184,7 +301,7 @@ scenario_path_too_long() {
   long=$(printf 'C:\\\\%0248d' 0)
   make_prefix $name win32 "$long" Mirkan
   run_updater y
-  expect_output $name "$NOT_INSTALLED"
+  expect_output $name "$NOT_INSTALLED${NL}mesupdate: not installed: searched $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): the value InstPath of HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN names a folder whose path is too long"
   check $name "exit code $code" test "$code" = 255
   finish $name
 }
@@ -192,6 +309,7 @@ scenario_path_too_long() {
 scenario_success_in_japanese_folder
 scenario_answer_no
 scenario_no_key
+scenario_not_installed_explained
 scenario_archive_missing
 scenario_stale_new_file
 scenario_win64_prefix
@@ -199,6 +317,9 @@ scenario_trailing_backslash_and_upper_case_file
 scenario_three_runs
 scenario_interrupted_swap_finished
 scenario_truncated_leftover_kept
+scenario_unpatched_leftover_kept
+scenario_read_only_archive
+scenario_command_line
 scenario_path_too_long
 
 echo "e2e-linux: $passed passed, $failed failed"

@@ -5,8 +5,8 @@
 # the build folder) and one Xvfb display serve every scenario.
 # Usage: windows_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
 #   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe, NATIVE_BIN_DIR
-#   archive_fixture. With MES_SCREENSHOT_DIR set, the success scenario saves
-#   confirm.png and complete.png of its two boxes there.
+#   archive_fixture and mesarc. With MES_SCREENSHOT_DIR set, the success
+#   scenario saves confirm.png and complete.png of its two boxes there.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
@@ -15,68 +15,23 @@ if [ $# -ne 2 ]; then
 fi
 win_bin=$(cd "$1" && pwd) || exit 2
 fixture=$(cd "$2" && pwd)/archive_fixture
+mesarc=$(cd "$2" && pwd)/mesarc
 resources=$(cd "$(dirname "$0")/../../resources" && pwd)
-for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture"; do
+for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture" "$mesarc"; do
   [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
 
-# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  wine=/usr/lib/wine/wine
-else
-  wine=/usr/lib/wine/wine64
-fi
-wineserver=/usr/lib/wine/wineserver
-
 work=$(dirname "$win_bin")/e2e
 export WINEPREFIX=$(dirname "$win_bin")/e2e-prefix
-export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Code page 932 for the ANSI side, so Japanese paths reach the registry intact.
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-
-xvfb_pid=
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
+source "$(dirname "$0")/wine_lib.sh"
+trap stop_wine_and_display EXIT
 trap 'exit 130' INT TERM HUP
 
-# A display number no one uses; Xvfb refuses a taken one, so try the next.
-start_xvfb() {
-  local display
-  for display in $(seq 90 189); do
-    [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ] && continue
-    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local i
-    for i in $(seq 50); do
-      if xdpyinfo -display :$display >/dev/null 2>&1; then
-        export DISPLAY=:$display
-        return 0
-      fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  return 1
-}
-
-# Windows form of a host path, through Wine's Z: drive.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
 setup() {
-  # A server still running for an earlier prefix would outlive its deletion.
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$WINEPREFIX" "$work"
+  rm -rf "$work"
   mkdir -p "$work/marks"
   start_xvfb || { echo "cannot start Xvfb" >&2; exit 1; }
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+  make_wine_prefix
   # One server for the whole run instead of one per program; it still ends
   # by itself if this script is killed before it can stop it.
   "$wineserver" -p30
@@ -224,7 +179,7 @@ scenario_archive_missing() {
   local name=archive-missing; scenario_ok=1
   new_game $name 'Mirkan\missing' Mirkan/missing
   run_driver -- yes
-  expect_boxes $name 1 "$CONFIRM" "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾄ${TAB}${inst}\\mes.arc が見つかりません。${TAB}ok${TAB}information"
+  expect_boxes $name 2 "$CONFIRM" "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾄ${TAB}${inst}\\mes.arc が見つかりません。${TAB}ok${TAB}information"
   check $name "files appeared" test -z "$(ls -A "$game")"
   finish $name
 }
@@ -236,7 +191,7 @@ scenario_held_open() {
   new_game $name 'Mirkan\held' Mirkan/held
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
   run_driver --hold "$(winpath "$game/mes.arc")" -- yes
-  expect_boxes $name 1 "$CONFIRM" \
+  expect_boxes $name 2 "$CONFIRM" \
     "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc の削除に失敗しました。 32${TAB}ok${TAB}warning" \
     "BOX${TAB}ｱｯﾌﾟﾃﾞｰﾀ${TAB}Mes.arc のﾘﾈｰﾑに失敗しました。 183${TAB}ok${TAB}warning"
   check $name "held archive changed" cmp -s "$old" "$game/mes.arc"
@@ -256,11 +211,15 @@ scenario_stale_new_file() {
 }
 
 # An earlier run died between the delete and the rename: the complete new
-# archive is moved into place.
+# archive, carrying the five payloads, is moved into place.
 scenario_interrupted_swap() {
   local name=interrupted-swap-finished; scenario_ok=1
   new_game $name 'Mirkan\resume' Mirkan/resume
-  "$fixture" make "$game/mes.arc_" A.MES:10 T27C.MES__:20 T27C.MES:30
+  local source=$work/$name.source
+  mkdir -p "$source"
+  cp "$resources"/*.MES "$source"/
+  printf 'an old message file' >"$source/SYSTEM.MES"
+  "$mesarc" pack "$source" -o "$game/mes.arc_" >/dev/null
   cp "$game/mes.arc_" "$work/$name.new"
   run_driver -- yes
   expect_boxes $name 1 "$CONFIRM" "$DONE"

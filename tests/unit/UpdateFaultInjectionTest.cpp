@@ -29,6 +29,7 @@ struct Outcome {
   bool archive_exists, new_file_exists;
   std::string archive, new_file;
   bool completed = false, rename_reported = false;
+  int exit_code = 0;
 };
 
 class UpdateFaultInjectionTest : public ::testing::Test {
@@ -48,9 +49,8 @@ class UpdateFaultInjectionTest : public ::testing::Test {
     WriteFileBytes(install.HostPath("mes.arc"), old_bytes_);
     system->install_path = install.install_path();
     system->fail_at = k;
-    EXPECT_EQ(RunUpdater(system), 1);
-
     Outcome outcome;
+    outcome.exit_code = RunUpdater(system);
     outcome.archive = ReadFileBytes(install.HostPath("mes.arc"));
     outcome.new_file = ReadFileBytes(install.HostPath("mes.arc_"));
     outcome.archive_exists = FileExists(install.HostPath("mes.arc"));
@@ -92,6 +92,8 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingFileOperationLeavesAUsableArchive) 
     // A new file left behind is never a partial one.
     EXPECT_TRUE(!outcome.new_file_exists || outcome.new_file == new_bytes);
     EXPECT_EQ(outcome.completed, new_in_place);
+    // Success is claimed only when it happened.
+    EXPECT_EQ(outcome.exit_code, outcome.completed ? 1 : 2);
   }
   std::printf("[ fault injection ] %d of %d file operations failed in turn\n", delivered,
               operations);
@@ -115,6 +117,7 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingAllocationLeavesTheOldArchive) {
     EXPECT_EQ(outcome.archive, old_bytes_);
     EXPECT_FALSE(outcome.new_file_exists);
     EXPECT_FALSE(outcome.completed);
+    EXPECT_EQ(outcome.exit_code, 2);
     EXPECT_EQ(system.messages.size(), 2u);  // the question and the one failure
   }
   std::printf("[ fault injection ] %d of %d allocations failed in turn\n", allocations,

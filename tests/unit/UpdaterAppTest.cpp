@@ -126,7 +126,7 @@ TEST_F(UpdaterAppTest, InstallPathsThatDoNotFitAreNotInstalled) {
 }
 
 TEST_F(UpdaterAppTest, MissingArchiveIsReportedWithItsPath) {
-  EXPECT_EQ(RunUpdater(&system_), 1);
+  EXPECT_EQ(RunUpdater(&system_), 2);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2), text::kCaptionArchive,
                 MessageStyle::kInformation);
@@ -135,7 +135,7 @@ TEST_F(UpdaterAppTest, MissingArchiveIsReportedWithItsPath) {
 TEST_F(UpdaterAppTest, MissingPayloadIsReportedAndNothingIsWritten) {
   std::string old_bytes = WriteSampleArchive();
   system_.missing_payload_id = 112;
-  EXPECT_EQ(RunUpdater(&system_), 1);
+  EXPECT_EQ(RunUpdater(&system_), 2);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, std::string("C_TALK80.MES") + (text::kEntryNotFound + 2), text::kCaptionArchive,
                 MessageStyle::kInformation);
@@ -146,7 +146,7 @@ TEST_F(UpdaterAppTest, MissingPayloadIsReportedAndNothingIsWritten) {
 TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   std::string old_bytes = WriteSampleArchive();
   system_.fail_delete = true;
-  EXPECT_EQ(RunUpdater(&system_), 1);
+  EXPECT_EQ(RunUpdater(&system_), 2);
   ASSERT_EQ(system_.messages.size(), 3u);
   ExpectMessage(1, "Mes.arc \x82\xcc\x8d\xed\x8f\x9c\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 29",
                 text::kCaptionSwap, MessageStyle::kWarning);
@@ -158,20 +158,43 @@ TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   EXPECT_TRUE(left.ok && left.MeetsLayout() && left.count == 4 + PatchSet::kCount);
 }
 
-TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapButNeverMovesAPartialFile) {
-  std::string complete = archive_test::ArchiveBuilder().AddSized("A.MES", 10, 1).Build();
-  Write("mes.arc_", complete.substr(0, complete.size() - 1));
-  EXPECT_EQ(RunUpdater(&system_), 1);
-  ASSERT_EQ(system_.messages.size(), 2u);
-  EXPECT_EQ(system_.messages[1].text, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2));
-  EXPECT_FALSE(FileExists(archive_));
+// Only a leftover that is what this build writes is moved into place: a
+// partial one, a complete archive without the payloads, or one whose payload
+// differs by a byte is left as it was, and the archive is missing.
+TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapOnlyWithAPatchedLeftover) {
+  archive_test::ArchiveBuilder patched_builder;
+  patched_builder.AddSized("A.MES", 10, 1).AddSized("T27C.MES__", 20, 2);
+  std::string altered;
+  for (const PatchSetEntry& entry : PatchSet::kEntries) {
+    std::string payload = ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" + entry.name);
+    patched_builder.Add(entry.name, payload);
+    altered = payload;
+  }
+  const std::string patched = patched_builder.Build();
+  altered.back() ^= 1;
+  const std::string unpatched = archive_test::ArchiveBuilder().AddSized("A.MES", 10, 1).Build();
+  const std::string not_found = install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2);
+  const std::string refused[] = {
+      patched.substr(0, patched.size() - 1),
+      unpatched,
+      patched.substr(0, patched.size() - altered.size()) + altered,
+  };
+  for (const std::string& leftover : refused) {
+    system_.messages.clear();
+    Write("mes.arc_", leftover);
+    EXPECT_EQ(RunUpdater(&system_), 2);
+    ASSERT_EQ(system_.messages.size(), 2u);
+    EXPECT_EQ(system_.messages[1].text, not_found);
+    EXPECT_FALSE(FileExists(archive_));
+    EXPECT_EQ(ReadFileBytes(new_file_), leftover);
+  }
 
   system_.messages.clear();
-  Write("mes.arc_", complete);
+  Write("mes.arc_", patched);
   EXPECT_EQ(RunUpdater(&system_), 1);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
-  EXPECT_EQ(ReadFileBytes(archive_), complete);
+  EXPECT_EQ(ReadFileBytes(archive_), patched);
   EXPECT_FALSE(FileExists(new_file_));
 }
 

@@ -13,6 +13,7 @@
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
 #include "archive/IndexScan.h"
+#include "archive/PatchedCheck.h"
 #include "platform/Console.h"
 #include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
@@ -302,35 +303,37 @@ int StatusCommand(const std::string& archive_path) {
     return kExitUnreadable;
   }
 
-  std::vector<std::string> differences;
-  std::uint32_t current = 0;
+  std::vector<archive::ExpectedPayload> payloads;
   for (const PatchSetEntry& patch : PatchSet::kEntries) {
     const platform::PayloadBytes payload = LoadPayload(patch.resource_id);
     if (payload.data == nullptr) {
       PrintError(std::string("this build carries no payload for ") + patch.name);
       return kExitUnreadable;
     }
-    const archive::InspectedEntry* entry = archive::FindFirst(archive.inspection, patch.name);
-    if (entry == nullptr) {
-      differences.push_back(std::string(patch.name) + ": missing");
-      continue;
-    }
-    std::string data;
-    if (!ReadAt(archive.stream, entry->offset, entry->size, &data)) {
-      PrintError(archive_path + ": cannot read " + patch.name);
-      return kExitUnreadable;
-    }
-    const std::string_view expected(reinterpret_cast<const char*>(payload.data), payload.size);
-    if (data == expected) {
-      ++current;
-    } else {
-      differences.push_back(std::string(patch.name) + ": differs");
-    }
+    payloads.push_back(
+        {patch.name, std::string_view(reinterpret_cast<const char*>(payload.data), payload.size)});
   }
-  if (current == PatchSet::kCount) {
+  const archive::PayloadCheck check = archive::CheckPayloads(
+      archive.inspection, payloads,
+      [&archive](std::uint64_t offset, std::uint32_t size, std::string* out) {
+        return ReadAt(archive.stream, offset, size, out);
+      });
+  if (check.read_failed) {
+    PrintError(archive_path + ": cannot read " + check.unreadable_name);
+    return kExitUnreadable;
+  }
+  if (check.Patched()) {
     PrintLine("patched");
     return kExitOk;
   }
+  std::vector<std::string> differences;
+  for (std::size_t p = 0; p < payloads.size(); ++p) {
+    if (check.matches[p] == archive::PayloadMatch::kSame) continue;
+    differences.push_back(std::string(payloads[p].name) +
+                          (check.matches[p] == archive::PayloadMatch::kMissing ? ": missing"
+                                                                               : ": differs"));
+  }
+  const std::size_t current = check.SameCount();
   if (current == 0) {
     PrintLine("not patched");
   } else {

@@ -1,0 +1,55 @@
+# Wine and a display for the end-to-end scripts that run the Windows build
+# (sourced). Sets wine and wineserver; the caller sets WINEPREFIX.
+
+# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  wine=/usr/lib/wine/wine
+else
+  wine=/usr/lib/wine/wine64
+fi
+wineserver=/usr/lib/wine/wineserver
+export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Code page 932 for the ANSI side, so Japanese paths reach the registry intact.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+xvfb_pid=
+stop_wine_and_display() {
+  "$wineserver" -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+
+# A display number no one uses; Xvfb refuses a taken one, so try the next.
+start_xvfb() {
+  local display
+  for display in $(seq 90 189); do
+    [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ] && continue
+    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local i
+    for i in $(seq 50); do
+      if xdpyinfo -display :$display >/dev/null 2>&1; then
+        export DISPLAY=:$display
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  done
+  return 1
+}
+
+# A fresh prefix at $WINEPREFIX; the server has exited, so system.reg is on disk.
+make_wine_prefix() {
+  # A server still running for an earlier prefix would outlive its deletion.
+  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"
+  "$wine" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+}
+
+# Windows form of a host path, through Wine's Z: drive.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
