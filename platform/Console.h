@@ -4,6 +4,7 @@
 // code-page machinery.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -33,5 +34,11 @@ std::string PathToUtf8(const std::filesystem::path& path);
 bool FileNameToCp932(const std::filesystem::path& name, std::string* cp932);
 // A file-name component for CP932 bytes; false when they are not valid CP932.
 bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name);
+
+// A file opened for binary writing by its path ("wb"); nullptr on failure.
+// Windows opens it by its wide name, so any name the file system holds works.
+std::FILE* OpenFileForWriting(const std::filesystem::path& path);
+// Flushes the file's data to stable storage (the stream flushed first).
+bool SyncFileToDisk(std::FILE* file);
 
 }  // namespace platform

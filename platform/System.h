@@ -46,6 +46,7 @@ enum Win32Error : std::uint32_t {
   kErrorDiskFull = 112,
   kErrorAlreadyExists = 183,
   kErrorMoreData = 234,
+  kErrorNoUnicodeTranslation = 1113,
 };
 
 // Registry roots and access masks, with their Win32 values.

@@ -19,6 +19,20 @@ platform::PayloadBytes LoadPayload(int resource_id) {
   return platform::Sys().FindPayload(resource_id);
 }
 
+bool LoadPatchSetPayloads(std::vector<archive::ExpectedPayload>* payloads, const char** missing) {
+  payloads->clear();
+  for (const PatchSetEntry& entry : PatchSet::kEntries) {
+    const platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    if (payload.data == nullptr) {
+      if (missing) *missing = entry.name;
+      return false;
+    }
+    payloads->push_back(
+        {entry.name, std::string_view(reinterpret_cast<const char*>(payload.data), payload.size)});
+  }
+  return true;
+}
+
 namespace {
 
 bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std::string* out) {
@@ -44,12 +58,7 @@ bool CarriesPatchSet(const char* path) {
   // Complete first: its index then fits the file, so reading it is bounded.
   if (MesArchive::IsCompleteArchive(path) != 1) return false;
   std::vector<archive::ExpectedPayload> payloads;
-  for (const PatchSetEntry& entry : PatchSet::kEntries) {
-    const platform::PayloadBytes payload = LoadPayload(entry.resource_id);
-    if (payload.data == nullptr) return false;
-    payloads.push_back(
-        {entry.name, std::string_view(reinterpret_cast<const char*>(payload.data), payload.size)});
-  }
+  if (!LoadPatchSetPayloads(&payloads)) return false;
 
   SizedInputFile file;
   std::string head;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "archive/PatchedCheck.h"
 #include "platform/System.h"
 
 struct PatchSetEntry {
@@ -19,6 +21,12 @@ struct PatchSet {
 // The bytes of one payload resource: read-only, valid until the process ends.
 // data is null when the executable does not carry the resource.
 platform::PayloadBytes LoadPayload(int resource_id);
+
+// Every payload under its entry name, in patch-set order, as the archive
+// checks take them. false when the executable lacks one; *missing (when
+// given) then names its entry.
+bool LoadPatchSetPayloads(std::vector<archive::ExpectedPayload>* payloads,
+                          const char** missing = nullptr);
 
 // Silently, for a leftover new archive: true when the file at path is a
 // complete archive the reader accepts and carries every payload of the patch

@@ -1,6 +1,8 @@
 // Linux consoles and file names are UTF-8; CP932 goes through iconv.
 #include "platform/Console.h"
 
+#include <unistd.h>
+
 #include "platform/posix/CodePage.h"
 
 namespace platform {
@@ -35,5 +37,11 @@ bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name) {
   *name = std::filesystem::path(utf8);
   return true;
 }
+
+std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
+  return std::fopen(path.c_str(), "wb");
+}
+
+bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
 
 }  // namespace platform

@@ -116,23 +116,13 @@ bool AnsiToUnits(const char* ansi, std::u16string* units) {
   return true;
 }
 
-// UTF-16LE as stored to the ANSI code page. Characters Shift-JIS lacks become
-// '?', as the system's default character; an odd last byte is ignored.
-std::string UnitsToAnsi(std::string_view utf16le) {
+// UTF-16LE as stored to Shift-JIS; false when a character has no Shift-JIS
+// form. The Windows build then reaches a folder through its short name; Linux
+// has none, so such a value is refused as the Windows build refuses it when
+// no short name exists. An odd last byte is ignored.
+bool UnitsToAnsi(std::string_view utf16le, std::string* ansi) {
   utf16le = utf16le.substr(0, utf16le.size() & ~std::size_t{1});
-  std::string ansi;
-  if (Utf16LeToCp932(utf16le, &ansi)) return ansi;
-  ansi.clear();
-  std::string piece;
-  for (std::size_t i = 0; i < utf16le.size();) {
-    unsigned unit = static_cast<unsigned char>(utf16le[i]) |
-                    static_cast<unsigned>(static_cast<unsigned char>(utf16le[i + 1])) << 8;
-    std::size_t length = 2;
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 4 <= utf16le.size()) length = 4;
-    ansi += Utf16LeToCp932(utf16le.substr(i, length), &piece) ? piece : "?";
-    i += length;
-  }
-  return ansi;
+  return Utf16LeToCp932(utf16le, ansi);
 }
 
 }  // namespace
@@ -201,7 +191,10 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
   std::string converted;
   const std::string* bytes = &value->data;
   if (IsStringType(value->type)) {
-    converted = UnitsToAnsi(value->data);
+    if (!UnitsToAnsi(value->data, &converted)) {
+      Record(what, what + " holds characters Shift-JIS cannot express (Linux has no short names)");
+      return kErrorNoUnicodeTranslation;
+    }
     bytes = &converted;
   }
   const auto needed = static_cast<std::uint32_t>(bytes->size());

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <io.h>
 
 #include "platform/win32/WideText.h"
 
@@ -77,5 +78,11 @@ bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name) {
   *name = std::filesystem::path(wide);
   return true;
 }
+
+std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
+  return _wfopen(path.c_str(), L"wb");
+}
+
+bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
 
 }  // namespace platform

@@ -295,6 +295,19 @@ int CheckCommand(const std::string& archive_path) {
   return kExitProblems;
 }
 
+namespace {
+
+// This build's payloads, in the order the update appends them; false after
+// reporting one the program does not carry.
+bool LoadBuildPayloads(std::vector<archive::ExpectedPayload>* payloads) {
+  const char* missing = "";
+  if (LoadPatchSetPayloads(payloads, &missing)) return true;
+  PrintError(std::string("this build carries no payload for ") + missing);
+  return false;
+}
+
+}  // namespace
+
 int StatusCommand(const std::string& archive_path) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
@@ -304,15 +317,7 @@ int StatusCommand(const std::string& archive_path) {
   }
 
   std::vector<archive::ExpectedPayload> payloads;
-  for (const PatchSetEntry& patch : PatchSet::kEntries) {
-    const platform::PayloadBytes payload = LoadPayload(patch.resource_id);
-    if (payload.data == nullptr) {
-      PrintError(std::string("this build carries no payload for ") + patch.name);
-      return kExitUnreadable;
-    }
-    payloads.push_back(
-        {patch.name, std::string_view(reinterpret_cast<const char*>(payload.data), payload.size)});
-  }
+  if (!LoadBuildPayloads(&payloads)) return kExitUnreadable;
   const archive::PayloadCheck check = archive::CheckPayloads(
       archive.inspection, payloads,
       [&archive](std::uint64_t offset, std::uint32_t size, std::string* out) {
@@ -510,32 +515,17 @@ std::string OutputRefusal(const std::string& shown, const std::vector<fs::path>&
   return std::string();
 }
 
-// This build's payloads, in the order the update appends them; false after
-// reporting one the program does not carry.
-bool LoadBuildPayloads(std::vector<std::string>* names, std::vector<std::string_view>* data) {
-  for (const PatchSetEntry& patch : PatchSet::kEntries) {
-    const platform::PayloadBytes payload = LoadPayload(patch.resource_id);
-    if (payload.data == nullptr) {
-      PrintError(std::string("this build carries no payload for ") + patch.name);
-      return false;
-    }
-    names->push_back(patch.name);
-    data->emplace_back(reinterpret_cast<const char*>(payload.data), payload.size);
-  }
-  return true;
-}
-
 // Why the archive's last entries are not this build's payloads; empty when they are.
 std::string NotPatchedReason(ArchiveFile* archive, const std::vector<std::string>& names,
-                             const std::vector<std::string_view>& payloads) {
+                             const std::vector<archive::ExpectedPayload>& payloads) {
   const std::string problem = archive::AppendedNamesProblem(archive->inspection, names);
   if (!problem.empty()) return problem;
   const std::size_t first = archive->inspection.entries.size() - names.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const archive::InspectedEntry& entry = archive->inspection.entries[first + i];
     std::string data;
-    if (entry.size != payloads[i].size() || !ReadAt(archive->stream, entry.offset, entry.size, &data) ||
-        data != payloads[i]) {
+    if (entry.size != payloads[i].data.size() ||
+        !ReadAt(archive->stream, entry.offset, entry.size, &data) || data != payloads[i].data) {
       return EntryLabel(entry.position, entry.name) + " is not this build's payload";
     }
   }
@@ -617,9 +607,10 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output) {
     PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
     return kExitUnreadable;
   }
+  std::vector<archive::ExpectedPayload> payloads;
+  if (!LoadBuildPayloads(&payloads)) return kExitUnreadable;
   std::vector<std::string> names;
-  std::vector<std::string_view> payloads;
-  if (!LoadBuildPayloads(&names, &payloads)) return kExitUnreadable;
+  for (const archive::ExpectedPayload& payload : payloads) names.emplace_back(payload.name);
   const std::string reason = NotPatchedReason(&archive, names, payloads);
   if (!reason.empty()) {
     PrintError(archive_path + ": not patched by this build: " + reason);

@@ -2,21 +2,7 @@
 
 #include <system_error>
 
-// The C runtimes differ in how they open a file by a wide name and how they
-// sync one; this is the only place mesarc meets that difference.
-#ifdef _WIN32
-#include <io.h>
-namespace {
-std::FILE* OpenForWriting(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"wb"); }
-bool SyncFile(std::FILE* file) { return _commit(_fileno(file)) == 0; }
-}  // namespace
-#else
-#include <unistd.h>
-namespace {
-std::FILE* OpenForWriting(const std::filesystem::path& path) { return std::fopen(path.c_str(), "wb"); }
-bool SyncFile(std::FILE* file) { return fsync(fileno(file)) == 0; }
-}  // namespace
-#endif
+#include "platform/Console.h"
 
 namespace mesarc {
 
@@ -32,7 +18,7 @@ std::filesystem::path OutputFile::TemporaryPath(const std::filesystem::path& tar
 }
 
 bool OutputFile::Open() {
-  file_ = OpenForWriting(temporary_);
+  file_ = platform::OpenFileForWriting(temporary_);
   ok_ = file_ != nullptr;
   return ok_;
 }
@@ -47,7 +33,7 @@ bool OutputFile::Commit() {
     Discard();
     return false;
   }
-  const bool synced = std::fflush(file_) == 0 && SyncFile(file_);
+  const bool synced = std::fflush(file_) == 0 && platform::SyncFileToDisk(file_);
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   std::error_code error;
