@@ -1,0 +1,39 @@
+# What `cmake --install` puts in place and what the release packages hold
+# (scripts/release.sh). Only the two programs and their documents: tests,
+# test drivers and benchmarks have no install rules.
+#   programs, docs: the install layout (bin/, share/doc/mesupdate/), also the
+#                   Linux tarball
+#   player:         the Windows zip, flat, for double-clicking; never installed
+#                   unless asked for by name
+
+install(PROGRAMS ${mes_programs} DESTINATION bin COMPONENT programs)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
+  DESTINATION share/doc/mesupdate COMPONENT docs)
+
+install(PROGRAMS ${mes_programs} DESTINATION . COMPONENT player EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/players-guide.txt
+  DESTINATION . RENAME README.txt COMPONENT player EXCLUDE_FROM_ALL)
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE
+  DESTINATION . RENAME LICENSE.txt COMPONENT player EXCLUDE_FROM_ALL)
+
+set(CPACK_PACKAGE_NAME mesupdate)
+set(CPACK_PACKAGE_VENDOR mesupdate)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(CPACK_SYSTEM_NAME win32)
+  else()
+    set(CPACK_SYSTEM_NAME win64)
+  endif()
+  set(CPACK_COMPONENTS_ALL player)
+else()
+  set(CPACK_GENERATOR TGZ)
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" CPACK_SYSTEM_NAME)
+  set(CPACK_COMPONENTS_ALL programs docs)
+endif()
+set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+set(CPACK_ARCHIVE_FILE_NAME ${CPACK_PACKAGE_FILE_NAME})
+include(CPack)
