@@ -32,16 +32,19 @@ for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 
+# wine32 is an i386 package: that architecture only when it is asked for.
+add_i386=
+[[ " ${missing[*]} " == *:i386* ]] && add_i386="dpkg --add-architecture i386 && "
+
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing packages: ${missing[*]}" >&2
     echo "Install them as root:" >&2
-    echo "  dpkg --add-architecture i386 && apt-get update && apt-get install -y ${missing[*]}" >&2
+    echo "  ${add_i386}apt-get update && apt-get install -y ${missing[*]}" >&2
     exit 1
   fi
   echo "Installing: ${missing[*]}"
-  # wine32 is an i386 package.
-  dpkg --add-architecture i386
+  [ -z "$add_i386" ] || dpkg --add-architecture i386
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
