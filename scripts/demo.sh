@@ -8,10 +8,14 @@ cd "$(dirname "$0")/.."
 answer_for_you=0
 [ "${1:-}" = "--yes" ] && answer_for_you=1
 
-echo "Building (native-release)..."
-cmake --preset native-release >/dev/null
-cmake --build --preset native-release --target mesupdate mesarc >/dev/null
-bin=$PWD/build/native-release/bin
+# A compiler, CMake and CLI11: installed through apt when run as root.
+bash scripts/install_deps.sh demo
+
+# Its own build folder without the tests, so that GoogleTest is not needed.
+echo "Building (native-release, without tests, in build/demo-release)..."
+cmake --preset native-release -B build/demo-release -DMES_BUILD_TESTS=OFF >/dev/null
+cmake --build build/demo-release --target mesupdate mesarc -j 2 >/dev/null
+bin=$PWD/build/demo-release/bin
 
 demo=$PWD/build/demo
 prefix=$demo/prefix

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the native unit and end-to-end
-# tests, the Windows tests under Wine, the fuzz smoke run. Ends with one line
+# tests, the Windows tests under Wine, the reproducibility of the shipped
+# Windows programs, the fuzz smoke run. Ends with one line
 # "N passed, M failed" over every suite; exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -64,7 +65,13 @@ wine_runs_32bit() {
 }
 
 build native && run_ctest native
-build win32 && file build/win32/bin/mesupdate.exe
+if build win32; then
+  file build/win32/bin/mesupdate.exe
+  echo "== reproducible build (win32 preset, a second time in another folder)"
+  bash tests/release/reproducible.sh 2>&1 | tee "$log_dir/reproducible.log" |
+    grep -E '^(PASS|FAIL|reproducible)'
+  count_plain "$log_dir/reproducible.log"
+fi
 windows=win32
 if ! wine_runs_32bit; then
   echo "== Wine cannot start 32-bit programs here: Windows tests run from the win64 build"
