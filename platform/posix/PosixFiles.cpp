@@ -162,6 +162,30 @@ bool StreamClose(StreamHandle stream) {
   return true;
 }
 
+bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t offset,
+                        std::uint32_t count, std::uint32_t* copied, CopyResult* result) {
+  *copied = 0;
+  FILE* out = FileOf(stream);
+  // The kernel writes at the descriptor's position, so what the stream holds goes first.
+  if (std::fflush(out) != 0) {
+    FailWithErrno();
+    *result = CopyResult::kWriteFailed;
+    return true;
+  }
+  off_t from = offset;
+  while (*copied < count) {
+    ssize_t done =
+        copy_file_range(FdFromHandle(file), &from, fileno(out), nullptr, count - *copied, 0);
+    if (done < 0 && errno == EINTR) continue;
+    // 0 is the end of the source for a regular file, but some file systems
+    // answer 0 for "not here": the reads decide.
+    if (done <= 0) return false;
+    *copied += static_cast<std::uint32_t>(done);
+  }
+  *result = CopyResult::kCopied;
+  return true;
+}
+
 bool PathExists(const char* path) {
   std::string host;
   struct stat info;
