@@ -57,10 +57,56 @@ std::size_t BoundedLength(const char* text, std::size_t limit) {
 
 }  // namespace
 
+EntryMap::~EntryMap() { std::free(order_); }
+
+void EntryMap::Reset(const ArchiveEntry* index, std::uint32_t count, Allocator allocate) {
+  std::free(order_);
+  order_ = nullptr;
+  distinct_ = 0;
+  index_ = index;
+  count_ = count;
+  allocate_ = allocate;
+}
+
+bool EntryMap::Sorted() const {
+  if (order_ || count_ == 0) return true;
+  order_ = static_cast<std::uint32_t*>(allocate_(std::size_t{count_} * sizeof(std::uint32_t)));
+  if (!order_) return false;
+  for (std::uint32_t i = 0; i < count_; ++i) order_[i] = i;
+  const ArchiveEntry* index = index_;
+  // By name, then by position, so that the first of equal names comes first and stays.
+  std::sort(order_, order_ + count_, [index](std::uint32_t a, std::uint32_t b) {
+    const int order = std::strcmp(index[a].name, index[b].name);
+    return order != 0 ? order < 0 : a < b;
+  });
+  const std::uint32_t* end =
+      std::unique(order_, order_ + count_, [index](std::uint32_t a, std::uint32_t b) {
+        return std::strcmp(index[a].name, index[b].name) == 0;
+      });
+  distinct_ = static_cast<std::uint32_t>(end - order_);
+  return true;
+}
+
+const ArchiveEntry* EntryMap::Scan(const char* name, std::uint32_t end) const {
+  for (std::uint32_t i = 0; i < end; ++i) {
+    if (std::strcmp(index_[i].name, name) == 0) return &index_[i];
+  }
+  return nullptr;
+}
+
+std::size_t EntryMap::size() const {
+  if (Sorted()) return distinct_;
+  std::size_t distinct = 0;
+  for (std::uint32_t i = 0; i < count_; ++i) distinct += Scan(index_[i].name, i) == nullptr;
+  return distinct;
+}
+
 const ArchiveEntry* EntryMap::Find(const char* name) const {
-  const std::uint32_t* end = order_ + count_;
+  if (!Sorted()) return Scan(name, count_);
+  const std::uint32_t* begin = order_;
+  const std::uint32_t* end = order_ + distinct_;
   const std::uint32_t* found =
-      std::lower_bound(order_, end, name, [this](std::uint32_t position, const char* key) {
+      std::lower_bound(begin, end, name, [this](std::uint32_t position, const char* key) {
         return std::strcmp(index_[position].name, key) < 0;
       });
   if (found == end || std::strcmp(index_[*found].name, name) != 0) return nullptr;
@@ -76,7 +122,6 @@ MesArchive::MesArchive()
     : count_(0),
       read_index_(nullptr),
       read_count_(0),
-      name_order_(nullptr),
       working_index_(nullptr),
       file_size_(0),
       old_count_(0),
@@ -107,10 +152,8 @@ ArchiveEntry* MesArchive::AllocateEntries(std::uint64_t entries) {
 }
 
 void MesArchive::FreeIndex() {
-  entry_map_ = EntryMap();
-  std::free(name_order_);
+  entry_map_.Reset(nullptr, 0, allocate_);
   std::free(read_index_);
-  name_order_ = nullptr;
   read_index_ = nullptr;
   read_count_ = 0;
 }
@@ -165,27 +208,6 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
   return index;
 }
 
-bool MesArchive::BuildEntryMap() {
-  const std::size_t slots = std::max<std::uint32_t>(read_count_, 1);
-  name_order_ = static_cast<std::uint32_t*>(allocate_(slots * sizeof(std::uint32_t)));
-  if (!name_order_) return false;
-  const ArchiveEntry* index = read_index_;
-  std::uint32_t* end = name_order_ + read_count_;
-  for (std::uint32_t i = 0; i < read_count_; ++i) name_order_[i] = i;
-  // By name, then by position, so that the first of equal names comes first and stays.
-  std::sort(name_order_, end, [index](std::uint32_t a, std::uint32_t b) {
-    const int order = std::strcmp(index[a].name, index[b].name);
-    return order != 0 ? order < 0 : a < b;
-  });
-  end = std::unique(name_order_, end, [index](std::uint32_t a, std::uint32_t b) {
-    return std::strcmp(index[a].name, index[b].name) == 0;
-  });
-  entry_map_.index_ = index;
-  entry_map_.order_ = name_order_;
-  entry_map_.count_ = static_cast<std::uint32_t>(end - name_order_);
-  return true;
-}
-
 int MesArchive::OpenArchive(const char* path) {
   FreeRewriteState();
   FreeIndex();
@@ -198,11 +220,7 @@ int MesArchive::OpenArchive(const char* path) {
   read_index_ = ReadIndex(path, 0);
   if (!read_index_) return 0;
   read_count_ = count_;
-  if (!BuildEntryMap()) {
-    FreeIndex();
-    Report(text::kIndexAllocFailed, path);
-    return 0;
-  }
+  entry_map_.Reset(read_index_, read_count_, allocate_);
   return 1;
 }
 

@@ -13,12 +13,23 @@
 #include "archive/ArchiveFormat.h"
 #include "platform/FileHandle.h"
 
-// Entry name -> (size, offset), names compared as unsigned byte strings, the
-// first of two equal names kept. A sorted array of positions into the index
-// as read: 4 bytes an entry on top of the index itself.
+// Entry name -> (size, offset) over an index it does not own, names compared
+// as unsigned byte strings, the first of two equal names kept. A sorted array
+// of positions into the index, 4 bytes an entry, made on the first lookup:
+// the update itself never looks a name up. Without memory for the array,
+// lookups scan the index instead.
 class EntryMap {
  public:
-  std::size_t size() const { return count_; }
+  using Allocator = void* (*)(std::size_t size);
+  EntryMap() = default;
+  ~EntryMap();
+  EntryMap(const EntryMap&) = delete;
+  EntryMap& operator=(const EntryMap&) = delete;
+
+  // Looks names up in the count entries of index from now on.
+  void Reset(const ArchiveEntry* index, std::uint32_t count, Allocator allocate);
+  // The number of distinct names.
+  std::size_t size() const;
   bool empty() const { return count_ == 0; }
   // The entry named exactly name, or nullptr.
   const ArchiveEntry* Find(const char* name) const;
@@ -26,10 +37,16 @@ class EntryMap {
   std::pair<std::uint32_t, std::uint32_t> at(const std::string& name) const;
 
  private:
-  friend class MesArchive;
+  // Makes the sorted array once; false when there is no memory for it.
+  bool Sorted() const;
+  // The first entry named name, by position.
+  const ArchiveEntry* Scan(const char* name, std::uint32_t end) const;
+
   const ArchiveEntry* index_ = nullptr;
-  const std::uint32_t* order_ = nullptr;
   std::uint32_t count_ = 0;
+  Allocator allocate_ = nullptr;
+  mutable std::uint32_t* order_ = nullptr;
+  mutable std::uint32_t distinct_ = 0;
 };
 
 class MesArchive : public SizedInputFile {
@@ -37,9 +54,9 @@ class MesArchive : public SizedInputFile {
   MesArchive();
   ~MesArchive() override;
 
-  // Opens the archive, reads and checks its index, keeps it and fills the
-  // entry map (the first of two equal names wins). 1 or 0; each failure
-  // shows its message.
+  // Opens the archive, reads and checks its index and keeps it for the entry
+  // map (the first of two equal names wins). 1 or 0; each failure shows its
+  // message.
   int OpenArchive(const char* path);
   // Positions the file at the data of the entry (name upper-cased); the size
   // field then holds the entry's size. 1, or -1 after a message.
@@ -71,8 +88,8 @@ class MesArchive : public SizedInputFile {
   // bytes after the end of the last entry's data.
   static int IsCompleteArchive(const char* path);
 
-  // Where the archive's arrays come from (the index, its name order, the
-  // working index); they go back with std::free. Tests install a failing one;
+  // Where the archive's arrays come from (the index, the working index, the
+  // entry map's order); they go back with std::free. Tests install a failing one;
   // nullptr restores std::malloc.
   using Allocator = void* (*)(std::size_t size);
   void SetAllocatorForTesting(Allocator allocate);
@@ -92,8 +109,6 @@ class MesArchive : public SizedInputFile {
   // report_path names the archive in messages; nullptr keeps it silent.
   ArchiveEntry* ReadIndex(const char* report_path, std::uint32_t extra);
   ArchiveEntry* AllocateEntries(std::uint64_t entries);
-  // Fills the entry map from read_index_; false when its array cannot be had.
-  bool BuildEntryMap();
   void FreeIndex();
   void FreeRewriteState();
   // Copies the old entries' data by position, each run of entries that lie
@@ -109,7 +124,6 @@ class MesArchive : public SizedInputFile {
   EntryMap entry_map_;
   ArchiveEntry* read_index_;  // as the file holds it, since OpenArchive
   std::uint32_t read_count_;
-  std::uint32_t* name_order_;  // the entry map's array
   ArchiveEntry* working_index_;
   std::vector<const unsigned char*> payloads_;
 
