@@ -227,6 +227,19 @@ TEST_F(MesArchiveRebuildTest, IrregularOldLayoutsComeOutRegular) {
   EXPECT_EQ(Contents(rebuilt), Expected(Contents(old), patch));
   EXPECT_EQ(rebuilt.Find("SHARED.MES")->data, shared.substr(8, 16));
   EXPECT_EQ(MesArchive::IsCompleteArchive(new_path.c_str()), 1);
+
+  // Three runs (A, the shared data, B after a gap), read once each: a failed
+  // read names the entry of its own run.
+  for (const auto& fault : {std::make_pair(2, "SHARED.MES"), std::make_pair(3, "B.MES")}) {
+    SCOPED_TRACE(fault.second);
+    system_.ClearFaults();
+    ASSERT_TRUE(Prepare(&archive, path, patch));
+    system_.reads = 0;
+    system_.failed_read_at = fault.first;
+    EXPECT_EQ(archive.WriteArchive(new_path.c_str(), 5), 0);
+    EXPECT_FALSE(FileExists(new_path));
+    ExpectOnlyMessage(text::kEntryReadFailed, fault.second);
+  }
 }
 
 TEST_F(MesArchiveRebuildTest, WhatCannotBeStoredIsRefused) {
