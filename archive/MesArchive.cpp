@@ -57,19 +57,81 @@ std::size_t BoundedLength(const char* text, std::size_t limit) {
 
 }  // namespace
 
+EntryMap::~EntryMap() { std::free(order_); }
+
+void EntryMap::Reset(const ArchiveEntry* index, std::uint32_t count, Allocator allocate) {
+  std::free(order_);
+  order_ = nullptr;
+  distinct_ = 0;
+  index_ = index;
+  count_ = count;
+  allocate_ = allocate;
+}
+
+bool EntryMap::Sorted() const {
+  if (order_ || count_ == 0) return true;
+  order_ = static_cast<std::uint32_t*>(allocate_(std::size_t{count_} * sizeof(std::uint32_t)));
+  if (!order_) return false;
+  for (std::uint32_t i = 0; i < count_; ++i) order_[i] = i;
+  const ArchiveEntry* index = index_;
+  // By name, then by position, so that the first of equal names comes first and stays.
+  std::sort(order_, order_ + count_, [index](std::uint32_t a, std::uint32_t b) {
+    const int order = std::strcmp(index[a].name, index[b].name);
+    return order != 0 ? order < 0 : a < b;
+  });
+  const std::uint32_t* end =
+      std::unique(order_, order_ + count_, [index](std::uint32_t a, std::uint32_t b) {
+        return std::strcmp(index[a].name, index[b].name) == 0;
+      });
+  distinct_ = static_cast<std::uint32_t>(end - order_);
+  return true;
+}
+
+const ArchiveEntry* EntryMap::Scan(const char* name, std::uint32_t end) const {
+  for (std::uint32_t i = 0; i < end; ++i) {
+    if (std::strcmp(index_[i].name, name) == 0) return &index_[i];
+  }
+  return nullptr;
+}
+
+std::size_t EntryMap::size() const {
+  if (Sorted()) return distinct_;
+  std::size_t distinct = 0;
+  for (std::uint32_t i = 0; i < count_; ++i) distinct += Scan(index_[i].name, i) == nullptr;
+  return distinct;
+}
+
+const ArchiveEntry* EntryMap::Find(const char* name) const {
+  if (!Sorted()) return Scan(name, count_);
+  const std::uint32_t* begin = order_;
+  const std::uint32_t* end = order_ + distinct_;
+  const std::uint32_t* found =
+      std::lower_bound(begin, end, name, [this](std::uint32_t position, const char* key) {
+        return std::strcmp(index_[position].name, key) < 0;
+      });
+  if (found == end || std::strcmp(index_[*found].name, name) != 0) return nullptr;
+  return &index_[*found];
+}
+
+std::pair<std::uint32_t, std::uint32_t> EntryMap::at(const std::string& name) const {
+  const ArchiveEntry* entry = Find(name.c_str());
+  return entry ? std::make_pair(entry->size, entry->offset) : std::make_pair(0u, 0u);
+}
+
 MesArchive::MesArchive()
     : count_(0),
+      read_index_(nullptr),
+      read_count_(0),
       working_index_(nullptr),
-      as_read_index_(nullptr),
       file_size_(0),
       old_count_(0),
       announced_(0),
       allocate_(g_default_allocator) {}
 
 MesArchive::~MesArchive() {
-  entry_map_.clear();
   Close();
   FreeRewriteState();
+  FreeIndex();
 }
 
 void MesArchive::SetAllocatorForTesting(Allocator allocate) {
@@ -89,11 +151,16 @@ ArchiveEntry* MesArchive::AllocateEntries(std::uint64_t entries) {
   return static_cast<ArchiveEntry*>(memory);
 }
 
+void MesArchive::FreeIndex() {
+  entry_map_.Reset(nullptr, 0, allocate_);
+  std::free(read_index_);
+  read_index_ = nullptr;
+  read_count_ = 0;
+}
+
 void MesArchive::FreeRewriteState() {
   std::free(working_index_);
-  std::free(as_read_index_);
   working_index_ = nullptr;
-  as_read_index_ = nullptr;
   payloads_.clear();
   old_count_ = 0;
   announced_ = 0;
@@ -142,36 +209,34 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
 }
 
 int MesArchive::OpenArchive(const char* path) {
-  entry_map_.clear();
+  FreeRewriteState();
+  FreeIndex();
   if (!OpenForRead(path)) {
     Report(text::kArchiveNotFound, path);
     return 0;
   }
   file_size_ = size_;
 
-  ArchiveEntry* index = ReadIndex(path, 0);
-  if (!index) return 0;
-  for (std::uint32_t i = 0; i < count_; ++i) {
-    // emplace keeps an existing element: the first of two equal names wins.
-    entry_map_.emplace(index[i].name, std::make_pair(index[i].size, index[i].offset));
-  }
-  std::free(index);
+  read_index_ = ReadIndex(path, 0);
+  if (!read_index_) return 0;
+  read_count_ = count_;
+  entry_map_.Reset(read_index_, read_count_, allocate_);
   return 1;
 }
 
 int MesArchive::SeekToEntry(const char* name) {
   char upper[kNameBufferSize];
   CopyUpperCased(name, upper);
-  const auto found = entry_map_.find(upper);
-  if (found == entry_map_.end()) {
+  const ArchiveEntry* found = entry_map_.Find(upper);
+  if (!found) {
     Report(text::kEntryNotFound, upper);
     return -1;
   }
-  if (!Seek(found->second.second, platform::kSeekBegin)) {
+  if (!Seek(found->offset, platform::kSeekBegin)) {
     Report(text::kEntrySeekFailed, upper);
     return -1;
   }
-  size_ = found->second.first;
+  size_ = found->size;
   return 1;
 }
 
@@ -179,7 +244,7 @@ std::uint32_t MesArchive::ReadEntry(const char* name, void* destination) {
   char upper[kNameBufferSize];
   CopyUpperCased(name, upper);
   if (SeekToEntry(upper) != 1) return 0;
-  const std::uint32_t size = entry_map_.find(upper)->second.first;
+  const std::uint32_t size = entry_map_.Find(upper)->size;
   if (size == 0) return 0;
   std::uint32_t got = 0;
   if (!ReadCounted(destination, size, &got) || got != size) {
@@ -190,7 +255,8 @@ std::uint32_t MesArchive::ReadEntry(const char* name, void* destination) {
 }
 
 int MesArchive::ReleaseArchive() {
-  entry_map_.clear();
+  FreeRewriteState();
+  FreeIndex();
   return Close();
 }
 
@@ -206,22 +272,20 @@ int MesArchive::LoadIndexForRewrite(const char* archive_path, std::uint32_t n,
     }
   }
 
-  // The index is read again, not taken from the map: the copy needs every
-  // entry, duplicates included, with its own offset and size.
+  // The index is read again into the array that will be written; the copy
+  // takes offsets and sizes from the index kept since OpenArchive, so the
+  // two must agree.
   ArchiveEntry* working = ReadIndex(archive_path, n);
   if (!working) return 0;
-  ArchiveEntry* as_read = AllocateEntries(std::uint64_t{count_} + n);
-  if (!as_read) {
+  if (!read_index_ || count_ != read_count_ ||
+      std::memcmp(working, read_index_, std::size_t{kEntrySize} * count_) != 0) {
     std::free(working);
-    Report(text::kIndexAllocFailed, archive_path);
+    Report(text::kIndexReadFailed, archive_path);
     return 0;
   }
 
   for (std::uint32_t i = 0; i < count_; ++i) {
     ArchiveEntry& entry = working[i];
-    std::memcpy(as_read[i].name, entry.name, std::strlen(entry.name) + 1);
-    as_read[i].size = entry.size;
-    as_read[i].offset = entry.offset;
     entry.offset += kEntrySize * n;
     for (std::uint32_t j = 0; j < n; ++j) {
       if (!EqualIgnoringAsciiCase(entry.name, names[j])) continue;
@@ -232,7 +296,6 @@ int MesArchive::LoadIndexForRewrite(const char* archive_path, std::uint32_t n,
     }
   }
   working_index_ = working;
-  as_read_index_ = as_read;
   old_count_ = count_;
   announced_ = n;
   return 1;
@@ -264,6 +327,49 @@ int MesArchive::FailWrite(platform::StreamHandle stream, const char* new_path, c
   Sys().PathDelete(new_path);
   Report(format, argument);
   return 0;
+}
+
+const char* MesArchive::EntryHolding(std::uint32_t first, std::uint32_t end,
+                                     std::uint64_t position) const {
+  const ArchiveEntry* holder = &read_index_[first];
+  for (std::uint32_t i = first; i < end; ++i) {
+    const ArchiveEntry& entry = read_index_[i];
+    if (entry.size == 0) continue;
+    holder = &entry;
+    if (std::uint64_t{entry.offset} + entry.size > position) break;
+  }
+  return holder->name;
+}
+
+int MesArchive::CopyOldEntries(platform::StreamHandle stream, const char* new_path) {
+  // By position, since names may repeat and entries may share data. Entries
+  // that lie back to back (all of them, in a regular archive) go in one call,
+  // so the cost per entry is a comparison and no buffer grows with an entry.
+  for (std::uint32_t i = 0; i < old_count_;) {
+    if (read_index_[i].size == 0) {
+      ++i;
+      continue;
+    }
+    const std::uint32_t first = i;
+    const std::uint32_t start = read_index_[i].offset;
+    std::uint64_t end = start;
+    for (; i < old_count_ && (read_index_[i].size == 0 || read_index_[i].offset == end); ++i) {
+      end += read_index_[i].size;
+    }
+    std::uint32_t copied = 0;
+    const platform::CopyResult result = Sys().StreamCopyFromFile(
+        stream, handle_, start, static_cast<std::uint32_t>(end - start), &copied);
+    if (result == platform::CopyResult::kCopied) continue;
+    if (result == platform::CopyResult::kWriteFailed) {
+      return FailWrite(stream, new_path, text::kWriteFailed, new_path);
+    }
+    const char* name = EntryHolding(first, i, std::uint64_t{start} + copied);
+    return FailWrite(stream, new_path,
+                     result == platform::CopyResult::kNoMemory ? text::kEntryAllocFailed
+                                                               : text::kEntryReadFailed,
+                     name);
+  }
+  return 1;
 }
 
 int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
@@ -302,24 +408,7 @@ int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
   ScrambleIndex(working_index_);
   if (!index_written) return FailWrite(stream, new_path, text::kWriteFailed, new_path);
 
-  // Old entries by position, one buffer of the entry's size at a time: names
-  // may repeat, and the whole archive is never held in memory. In a regular
-  // archive each entry starts where the last read ended, so no seek is needed.
-  std::uint64_t file_position = ~std::uint64_t{0};
-  for (std::uint32_t i = 0; i < old_count_; ++i) {
-    const ArchiveEntry& old = as_read_index_[i];
-    if (old.size == 0) continue;
-    void* buffer = allocate_(old.size);
-    if (!buffer) return FailWrite(stream, new_path, text::kEntryAllocFailed, old.name);
-    std::uint32_t got = 0;
-    const bool read = (old.offset == file_position || Seek(old.offset, platform::kSeekBegin)) &&
-                      ReadCounted(buffer, old.size, &got) && got == old.size;
-    file_position = std::uint64_t{old.offset} + old.size;
-    const bool written = read && Sys().StreamWrite(stream, buffer, old.size);
-    std::free(buffer);
-    if (!read) return FailWrite(stream, new_path, text::kEntryReadFailed, old.name);
-    if (!written) return FailWrite(stream, new_path, text::kWriteFailed, new_path);
-  }
+  if (!CopyOldEntries(stream, new_path)) return 0;
   for (std::size_t j = 0; j < payloads_.size(); ++j) {
     const std::uint32_t size = working_index_[old_count_ + j].size;
     if (size != 0 && !Sys().StreamWrite(stream, payloads_[j], size)) {

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,16 +13,50 @@
 #include "archive/ArchiveFormat.h"
 #include "platform/FileHandle.h"
 
-// Entry name -> (size, offset); keys compare as unsigned byte strings.
-using EntryMap = std::map<std::string, std::pair<std::uint32_t, std::uint32_t>>;
+// Entry name -> (size, offset) over an index it does not own, names compared
+// as unsigned byte strings, the first of two equal names kept. A sorted array
+// of positions into the index, 4 bytes an entry, made on the first lookup:
+// the update itself never looks a name up. Without memory for the array,
+// lookups scan the index instead.
+class EntryMap {
+ public:
+  using Allocator = void* (*)(std::size_t size);
+  EntryMap() = default;
+  ~EntryMap();
+  EntryMap(const EntryMap&) = delete;
+  EntryMap& operator=(const EntryMap&) = delete;
+
+  // Looks names up in the count entries of index from now on.
+  void Reset(const ArchiveEntry* index, std::uint32_t count, Allocator allocate);
+  // The number of distinct names.
+  std::size_t size() const;
+  bool empty() const { return count_ == 0; }
+  // The entry named exactly name, or nullptr.
+  const ArchiveEntry* Find(const char* name) const;
+  // (size, offset) of the entry named name; (0, 0) when there is none.
+  std::pair<std::uint32_t, std::uint32_t> at(const std::string& name) const;
+
+ private:
+  // Makes the sorted array once; false when there is no memory for it.
+  bool Sorted() const;
+  // The first entry named name, by position.
+  const ArchiveEntry* Scan(const char* name, std::uint32_t end) const;
+
+  const ArchiveEntry* index_ = nullptr;
+  std::uint32_t count_ = 0;
+  Allocator allocate_ = nullptr;
+  mutable std::uint32_t* order_ = nullptr;
+  mutable std::uint32_t distinct_ = 0;
+};
 
 class MesArchive : public SizedInputFile {
  public:
   MesArchive();
   ~MesArchive() override;
 
-  // Opens the archive, reads and checks its index, fills the entry map (the
-  // first of two equal names wins). 1 or 0; each failure shows its message.
+  // Opens the archive, reads and checks its index and keeps it for the entry
+  // map (the first of two equal names wins). 1 or 0; each failure shows its
+  // message.
   int OpenArchive(const char* path);
   // Positions the file at the data of the entry (name upper-cased); the size
   // field then holds the entry's size. 1, or -1 after a message.
@@ -31,14 +64,17 @@ class MesArchive : public SizedInputFile {
   // Reads the entry's data; its size on success, 0 on failure (and for an
   // empty entry, without a message).
   std::uint32_t ReadEntry(const char* name, void* destination);
-  // Empties the map and closes the file; the close result.
+  // Empties the map, lets the index and any loaded rewrite go and closes the
+  // file; the close result.
   int ReleaseArchive();
   // Scrambles or unscrambles the first count() entries of index in place.
   void ScrambleIndex(ArchiveEntry* index);
 
-  // Re-reads the index into the working and as-read arrays, with room for n
-  // more entries, shifts old offsets by 32 * n and marks superseded entries
-  // with "__". names: the n names that will be appended. 1 or 0.
+  // Re-reads the index into the working array, with room for n more entries,
+  // shifts old offsets by 32 * n and marks superseded entries with "__".
+  // The index kept since OpenArchive serves as the as-read index; a file
+  // whose index changed since is refused. names: the n names that will be
+  // appended. 1 or 0.
   int LoadIndexForRewrite(const char* archive_path, std::uint32_t n, const char* const* names);
   // Appends one entry whose data stays owned by the caller until WriteArchive
   // returns. 1, or 0 when the name cannot be stored or no room was announced.
@@ -52,8 +88,8 @@ class MesArchive : public SizedInputFile {
   // bytes after the end of the last entry's data.
   static int IsCompleteArchive(const char* path);
 
-  // Where every buffer of the archive comes from (index arrays, per-entry copy
-  // buffers); they go back with std::free. Tests install a failing one;
+  // Where the archive's arrays come from (the index, the working index, the
+  // entry map's order); they go back with std::free. Tests install a failing one;
   // nullptr restores std::malloc.
   using Allocator = void* (*)(std::size_t size);
   void SetAllocatorForTesting(Allocator allocate);
@@ -64,7 +100,8 @@ class MesArchive : public SizedInputFile {
   std::uint32_t count() const { return count_; }
   const EntryMap& entry_map() const { return entry_map_; }
   const ArchiveEntry* working_index() const { return working_index_; }
-  const ArchiveEntry* as_read_index() const { return as_read_index_; }
+  // The old entries as the file holds them, while a rewrite is loaded.
+  const ArchiveEntry* as_read_index() const { return working_index_ ? read_index_ : nullptr; }
 
  private:
   // Reads the count and the index from the start of the file into a new array
@@ -72,15 +109,22 @@ class MesArchive : public SizedInputFile {
   // report_path names the archive in messages; nullptr keeps it silent.
   ArchiveEntry* ReadIndex(const char* report_path, std::uint32_t extra);
   ArchiveEntry* AllocateEntries(std::uint64_t entries);
+  void FreeIndex();
   void FreeRewriteState();
+  // Copies the old entries' data by position, each run of entries that lie
+  // back to back in one call. 1, or 0 after FailWrite.
+  int CopyOldEntries(platform::StreamHandle stream, const char* new_path);
+  // The entry of [first, end) that holds byte position, for messages.
+  const char* EntryHolding(std::uint32_t first, std::uint32_t end, std::uint64_t position) const;
   // Undoes a failed WriteArchive: closes and deletes the new file, then says why.
   int FailWrite(platform::StreamHandle stream, const char* new_path, const char* format,
                 const char* argument);
 
   std::uint32_t count_;
   EntryMap entry_map_;
+  ArchiveEntry* read_index_;  // as the file holds it, since OpenArchive
+  std::uint32_t read_count_;
   ArchiveEntry* working_index_;
-  ArchiveEntry* as_read_index_;
   std::vector<const unsigned char*> payloads_;
 
   std::uint32_t file_size_;  // as recorded at open; size_ is reused for entry sizes

@@ -74,6 +74,9 @@ struct PayloadBytes {
 // A buffered output stream opened for binary writing ("wb").
 using StreamHandle = void*;
 
+// How a copy from a file into a stream ended.
+enum class CopyResult { kCopied, kReadFailed, kWriteFailed, kNoMemory };
+
 class System {
  public:
   virtual ~System() = default;
@@ -102,11 +105,15 @@ class System {
   virtual bool StreamSync(StreamHandle stream) = 0;
   virtual bool StreamClose(StreamHandle stream) = 0;
   // Appends count bytes of `file`, from `offset` on, to the stream, after
-  // the bytes the stream already holds. The default reads through one fixed
-  // buffer; a backend may copy inside the kernel instead. A source that ends
-  // early is a failure (kErrorHandleEof).
-  virtual bool StreamCopyFromFile(StreamHandle stream, NativeHandle file, std::uint32_t offset,
-                                  std::uint32_t count);
+  // the bytes the stream already holds. *copied counts the file's bytes that
+  // reached the stream; a failure says which side failed, so that a caller
+  // can tell a damaged source from a full disk. A source that ends early is a
+  // read failure. The default reads through one buffer of at most 1 MiB; a
+  // backend may copy inside the kernel instead. The file's position
+  // afterwards is unspecified.
+  virtual CopyResult StreamCopyFromFile(StreamHandle stream, NativeHandle file,
+                                        std::uint32_t offset, std::uint32_t count,
+                                        std::uint32_t* copied);
 
   // Whole files by path: exists, delete, move.
   virtual bool PathExists(const char* path) = 0;
@@ -162,8 +169,9 @@ class ForwardingSystem : public System {
   }
   bool StreamSync(StreamHandle s) override { return target_.StreamSync(s); }
   bool StreamClose(StreamHandle s) override { return target_.StreamClose(s); }
-  bool StreamCopyFromFile(StreamHandle s, NativeHandle f, std::uint32_t o, std::uint32_t n) override {
-    return target_.StreamCopyFromFile(s, f, o, n);
+  CopyResult StreamCopyFromFile(StreamHandle s, NativeHandle f, std::uint32_t o, std::uint32_t n,
+                                std::uint32_t* c) override {
+    return target_.StreamCopyFromFile(s, f, o, n, c);
   }
   bool PathExists(const char* p) override { return target_.PathExists(p); }
   bool PathDelete(const char* p) override { return target_.PathDelete(p); }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -34,6 +35,9 @@ bool HostPath(const char* path, std::string* host) {
 // turns them into few large writes. glibc ignores the size unless it is given
 // the buffer, so the stream owns one.
 constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
+// Copies inside the kernel go in chunks of this size, each written back while
+// the next is copied.
+constexpr std::size_t kCopyChunk = std::size_t{16} << 20;
 
 struct OutputStream {
   FILE* file;
@@ -169,6 +173,33 @@ bool StreamSync(StreamHandle stream) {
 bool StreamClose(StreamHandle stream) {
   std::unique_ptr<OutputStream> owned(static_cast<OutputStream*>(stream));
   if (std::fclose(owned->file) != 0) return FailWithErrno();
+  return true;
+}
+
+bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t offset,
+                        std::uint32_t count, std::uint32_t* copied, CopyResult* result) {
+  *copied = 0;
+  FILE* out = FileOf(stream);
+  // The kernel writes at the descriptor's position, so what the stream holds goes first.
+  if (std::fflush(out) != 0) {
+    FailWithErrno();
+    *result = CopyResult::kWriteFailed;
+    return true;
+  }
+  off_t from = offset;
+  while (*copied < count) {
+    const std::size_t want = std::min<std::size_t>(count - *copied, kCopyChunk);
+    ssize_t done = copy_file_range(FdFromHandle(file), &from, fileno(out), nullptr, want, 0);
+    if (done < 0 && errno == EINTR) continue;
+    // 0 is the end of the source for a regular file, but some file systems
+    // answer 0 for "not here": the reads decide.
+    if (done <= 0) return false;
+    *copied += static_cast<std::uint32_t>(done);
+    // The stream is synced at the end: the disk writes this chunk while the
+    // next one is copied. Only a hint; the sync reports any write error.
+    sync_file_range(fileno(out), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+  *result = CopyResult::kCopied;
   return true;
 }
 

@@ -22,6 +22,12 @@ StreamHandle StreamCreate(const char* path);
 bool StreamWrite(StreamHandle stream, const void* data, std::size_t size);
 bool StreamSync(StreamHandle stream);
 bool StreamClose(StreamHandle stream);
+// Copies inside the kernel, after the bytes the stream holds, and gives the
+// outcome in *result. false when the kernel would not go on (another file
+// system, an old kernel, an error): *copied bytes are done, and reads and
+// writes must carry the rest and tell which side fails.
+bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t offset,
+                        std::uint32_t count, std::uint32_t* copied, CopyResult* result);
 
 bool PathExists(const char* path);
 bool PathDelete(const char* path);

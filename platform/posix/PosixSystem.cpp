@@ -34,6 +34,19 @@ class PosixSystem final : public System {
   }
   bool StreamSync(StreamHandle s) override { return posix::StreamSync(s); }
   bool StreamClose(StreamHandle s) override { return posix::StreamClose(s); }
+  // In the kernel where it can; otherwise the rest through reads and writes.
+  CopyResult StreamCopyFromFile(StreamHandle s, NativeHandle f, std::uint32_t offset,
+                                std::uint32_t count, std::uint32_t* copied) override {
+    CopyResult result = CopyResult::kCopied;
+    if (posix::StreamCopyInKernel(s, f, offset, count, copied, &result)) return result;
+    std::uint32_t rest = 0;
+    result = System::StreamCopyFromFile(s, f, offset + *copied, count - *copied, &rest);
+    *copied += rest;
+    if (result == CopyResult::kReadFailed && posix::LastWin32Error() == kErrorSuccess) {
+      posix::SetLastWin32Error(kErrorHandleEof);
+    }
+    return result;
+  }
 
   bool PathExists(const char* p) override { return posix::PathExists(p); }
   bool PathDelete(const char* p) override { return posix::PathDelete(p); }

@@ -19,16 +19,25 @@ class FaultySystem : public RecordingSystem {
   bool fail_stream_sync = false;
   // The stream is still closed, so only the result says it went wrong.
   bool fail_stream_close = false;
+  // Copies into the stream run on the reads, seeks and writes above, so
+  // their faults reach the copy too. Copy number failed_copy_at instead ends
+  // with copy_failure, claiming copy_failure_after bytes copied.
+  int failed_copy_at = 0;
+  platform::CopyResult copy_failure = platform::CopyResult::kReadFailed;
+  std::uint32_t copy_failure_after = 0;
 
   int reads = 0;
   int seeks = 0;
   int stream_writes = 0;
+  int copies = 0;
 
   // Back to a system that breaks nothing and has recorded nothing.
   void ClearFaults() {
-    short_read_at = failed_read_at = failed_seek_at = failed_stream_write_at = 0;
+    short_read_at = failed_read_at = failed_seek_at = failed_stream_write_at = failed_copy_at = 0;
     fail_stream_create = fail_stream_sync = fail_stream_close = false;
-    reads = seeks = stream_writes = 0;
+    copy_failure = platform::CopyResult::kReadFailed;
+    copy_failure_after = 0;
+    reads = seeks = stream_writes = copies = 0;
     messages.clear();
   }
 
@@ -58,6 +67,16 @@ class FaultySystem : public RecordingSystem {
   bool StreamWrite(platform::StreamHandle stream, const void* data, std::size_t size) override {
     if (++stream_writes == failed_stream_write_at) return false;
     return ForwardingSystem::StreamWrite(stream, data, size);
+  }
+
+  platform::CopyResult StreamCopyFromFile(platform::StreamHandle stream,
+                                          platform::NativeHandle file, std::uint32_t offset,
+                                          std::uint32_t count, std::uint32_t* copied) override {
+    if (++copies == failed_copy_at) {
+      *copied = copy_failure_after;
+      return copy_failure;
+    }
+    return platform::System::StreamCopyFromFile(stream, file, offset, count, copied);
   }
 
   bool StreamSync(platform::StreamHandle stream) override {

@@ -99,6 +99,17 @@ bool UpdaterSystem::StreamWrite(platform::StreamHandle stream, const void* data,
   return !Breaks() && ForwardingSystem::StreamWrite(stream, data, size);
 }
 
+// The platform's own copy (in the kernel on Linux), as one file operation.
+platform::CopyResult UpdaterSystem::StreamCopyFromFile(platform::StreamHandle stream,
+                                                       platform::NativeHandle file,
+                                                       std::uint32_t offset, std::uint32_t count,
+                                                       std::uint32_t* copied) {
+  *copied = 0;
+  ++stream_copies;
+  if (Breaks()) return platform::CopyResult::kReadFailed;
+  return ForwardingSystem::StreamCopyFromFile(stream, file, offset, count, copied);
+}
+
 bool UpdaterSystem::StreamSync(platform::StreamHandle stream) {
   return !Breaks() && ForwardingSystem::StreamSync(stream);
 }

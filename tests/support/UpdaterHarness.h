@@ -22,6 +22,7 @@ class UpdaterSystem : public RecordingSystem {
   // File operation number fail_at (counted from 1) fails; 0 breaks nothing.
   int fail_at = 0;
   int file_operations = 0;
+  int stream_copies = 0;
   bool injected = false;  // the failure was delivered
 
   std::int32_t RegistryOpen(platform::NativeHandle root, const char* subkey, std::uint32_t access,
@@ -41,6 +42,9 @@ class UpdaterSystem : public RecordingSystem {
   bool FileClose(platform::NativeHandle file) override;
   platform::StreamHandle StreamCreate(const char* path) override;
   bool StreamWrite(platform::StreamHandle stream, const void* data, std::size_t size) override;
+  platform::CopyResult StreamCopyFromFile(platform::StreamHandle stream,
+                                          platform::NativeHandle file, std::uint32_t offset,
+                                          std::uint32_t count, std::uint32_t* copied) override;
   bool StreamSync(platform::StreamHandle stream) override;
   bool StreamClose(platform::StreamHandle stream) override;
   bool PathExists(const char* path) override;

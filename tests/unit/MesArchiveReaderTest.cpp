@@ -71,19 +71,31 @@ TEST_F(MesArchiveReaderTest, SeekLeavesTheEntrySizeInGetSize) {
   EXPECT_EQ(archive_.Tell(), 4u + 64u + 1000u);
 }
 
+void* AllocateOnlyOnce(std::size_t size) { return ++g_allocations == 1 ? std::malloc(size) : nullptr; }
+
 TEST_F(MesArchiveReaderTest, DuplicateNamesKeepTheFirstEntry) {
   const std::string path = dir_.Write("mes.arc", ArchiveBuilder()
                                                      .Add("SAME.MES", "first")
                                                      .Add("OTHER.MES", "x")
                                                      .Add("SAME.MES", "second one")
                                                      .Build());
-  ASSERT_EQ(archive_.OpenArchive(path.c_str()), 1);
-  EXPECT_EQ(archive_.count(), 3u);
-  ASSERT_EQ(archive_.entry_map().size(), 2u);
-  EXPECT_EQ(archive_.entry_map().at("SAME.MES"), std::make_pair(5u, 4u + 96u));
-  char buffer[16] = {};
-  EXPECT_EQ(archive_.ReadEntry("same.mes", buffer), 5u);
-  EXPECT_EQ(std::string(buffer, 5), "first");
+  // Lookups that find no memory for their sorted array scan the index instead.
+  for (bool sorted : {true, false}) {
+    SCOPED_TRACE(sorted ? "sorted" : "scanned");
+    MesArchive archive;
+    g_allocations = 0;
+    if (!sorted) archive.SetAllocatorForTesting(AllocateOnlyOnce);
+    ASSERT_EQ(archive.OpenArchive(path.c_str()), 1);
+    EXPECT_EQ(archive.count(), 3u);
+    ASSERT_EQ(archive.entry_map().size(), 2u);
+    EXPECT_EQ(archive.entry_map().at("SAME.MES"), std::make_pair(5u, 4u + 96u));
+    EXPECT_EQ(archive.entry_map().Find("MISSING.MES"), nullptr);
+    char buffer[16] = {};
+    EXPECT_EQ(archive.ReadEntry("same.mes", buffer), 5u);
+    EXPECT_EQ(std::string(buffer, 5), "first");
+    EXPECT_EQ(archive.ReadEntry("other.mes", buffer), 1u);
+  }
+  EXPECT_TRUE(system_.messages.empty());
 }
 
 TEST_F(MesArchiveReaderTest, EmptyArchiveAndEmptyEntriesReadWithoutMessages) {

@@ -84,12 +84,9 @@ std::string IndexBytes(const MesArchive& archive) {
 
 int g_allocations = 0;
 int g_fail_allocation_at = 0;
-std::size_t g_fail_size = 0;
 void* FailingAllocate(std::size_t size) {
   ++g_allocations;
-  if (g_allocations == g_fail_allocation_at || (g_fail_size != 0 && size == g_fail_size)) {
-    return nullptr;
-  }
+  if (g_allocations == g_fail_allocation_at) return nullptr;
   return std::malloc(size);
 }
 
@@ -98,7 +95,6 @@ class MesArchiveRebuildTest : public ::testing::Test {
   void SetUp() override {
     g_allocations = 0;
     g_fail_allocation_at = 0;
-    g_fail_size = 0;
   }
 
   void ExpectOnlyMessage(const char* format, const std::string& argument) {
@@ -231,6 +227,19 @@ TEST_F(MesArchiveRebuildTest, IrregularOldLayoutsComeOutRegular) {
   EXPECT_EQ(Contents(rebuilt), Expected(Contents(old), patch));
   EXPECT_EQ(rebuilt.Find("SHARED.MES")->data, shared.substr(8, 16));
   EXPECT_EQ(MesArchive::IsCompleteArchive(new_path.c_str()), 1);
+
+  // Three runs (A, the shared data, B after a gap), read once each: a failed
+  // read names the entry of its own run.
+  for (const auto& fault : {std::make_pair(2, "SHARED.MES"), std::make_pair(3, "B.MES")}) {
+    SCOPED_TRACE(fault.second);
+    system_.ClearFaults();
+    ASSERT_TRUE(Prepare(&archive, path, patch));
+    system_.reads = 0;
+    system_.failed_read_at = fault.first;
+    EXPECT_EQ(archive.WriteArchive(new_path.c_str(), 5), 0);
+    EXPECT_FALSE(FileExists(new_path));
+    ExpectOnlyMessage(text::kEntryReadFailed, fault.second);
+  }
 }
 
 TEST_F(MesArchiveRebuildTest, WhatCannotBeStoredIsRefused) {
@@ -290,7 +299,6 @@ TEST_F(MesArchiveRebuildTest, LoadIndexForRewriteKeepsNothingAfterAFailure) {
   };
   const LoadCase cases[] = {
       {1, 0, text::kIndexAllocFailed},
-      {2, 0, text::kIndexAllocFailed},
       {0, 1, text::kCountReadFailed},
       {0, 2, text::kIndexReadFailed},
   };
@@ -323,8 +331,9 @@ struct WriteFault {
 };
 
 TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
-  // Stream writes: 1 count, 2 index, 3 A.MES, 4 B.MES, 5..8 the non-empty payloads.
-  // Reads after loading: 1 A.MES, 2 B.MES (EMPTY.MES is not read); one seek, to A.MES.
+  // Stream writes: 1 count, 2 index, 3 A.MES and B.MES (back to back, one
+  // copy, one chunk), 4..7 the non-empty payloads. After loading: one seek,
+  // to A.MES, and one read of A.MES and B.MES (EMPTY.MES holds no bytes).
   const std::string path = dir_.Write("mes.arc", ArchiveBuilder()
                                                      .AddSized("A.MES", 10, 1)
                                                      .Add("EMPTY.MES", "")
@@ -337,14 +346,34 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
        nullptr},
       {"index", [](FaultySystem* s) { s->failed_stream_write_at = 2; }, text::kWriteFailed,
        nullptr},
-      {"old data", [](FaultySystem* s) { s->failed_stream_write_at = 4; }, text::kWriteFailed,
+      {"old data", [](FaultySystem* s) { s->failed_stream_write_at = 3; }, text::kWriteFailed,
        nullptr},
-      {"payload", [](FaultySystem* s) { s->failed_stream_write_at = 8; }, text::kWriteFailed,
+      {"payload", [](FaultySystem* s) { s->failed_stream_write_at = 7; }, text::kWriteFailed,
        nullptr},
       {"sync", [](FaultySystem* s) { s->fail_stream_sync = true; }, text::kWriteFailed, nullptr},
       {"close", [](FaultySystem* s) { s->fail_stream_close = true; }, text::kWriteFailed, nullptr},
-      {"buffer", [](FaultySystem*) { g_fail_size = 333; }, text::kEntryAllocFailed, "B.MES"},
-      {"short read", [](FaultySystem* s) { s->short_read_at = 2; }, text::kEntryReadFailed,
+      // The copy names the entry holding its first missing byte.
+      {"copy buffer",
+       [](FaultySystem* s) {
+         s->failed_copy_at = 1;
+         s->copy_failure = platform::CopyResult::kNoMemory;
+         s->copy_failure_after = 10;
+       },
+       text::kEntryAllocFailed, "B.MES"},
+      {"copy read",
+       [](FaultySystem* s) {
+         s->failed_copy_at = 1;
+         s->copy_failure_after = 9;
+       },
+       text::kEntryReadFailed, "A.MES"},
+      {"copy write",
+       [](FaultySystem* s) {
+         s->failed_copy_at = 1;
+         s->copy_failure = platform::CopyResult::kWriteFailed;
+         s->copy_failure_after = 100;
+       },
+       text::kWriteFailed, nullptr},
+      {"short read", [](FaultySystem* s) { s->short_read_at = 1; }, text::kEntryReadFailed,
        "B.MES"},
       {"failed read", [](FaultySystem* s) { s->failed_read_at = 1; }, text::kEntryReadFailed,
        "A.MES"},
@@ -355,7 +384,6 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
   for (const WriteFault& fault : faults) {
     SCOPED_TRACE(fault.what);
     system_.ClearFaults();
-    g_fail_size = 0;
     MesArchive archive;
     archive.SetAllocatorForTesting(FailingAllocate);
     ASSERT_TRUE(Prepare(&archive, path, patch));
@@ -369,7 +397,6 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
     ExpectOnlyMessage(fault.format, fault.entry ? fault.entry : new_path);
   }
   system_.ClearFaults();
-  g_fail_size = 0;
 
   // The same archive and patch rebuild cleanly once nothing breaks.
   MesArchive archive;
