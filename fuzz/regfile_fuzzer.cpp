@@ -138,7 +138,8 @@ void RoundTrip(std::string_view bytes) {
     units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                           static_cast<unsigned char>(bytes[i + 1]) << 8));
   }
-  std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n"
+  std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
+                     "#arch=win32\n\n"
                      "[Software\\\\velk\\\\MIRKAN] 1700000000\n#time=1d9a1b2c3d4e5f6\n";
   text += "\"hex4\"=str:\"" + Escaped(units, Escape::kHex4) + "\"\n";
   text += "\"octal\"=str(2):\"" + Escaped(units, Escape::kOctal) + "\"\n";

@@ -39,7 +39,8 @@ void MakePrefix() {
   g_prefix = pattern;
   namespace fs = std::filesystem;
   fs::create_directories(g_prefix + "/drive_c/Games/Mirkan");
-  fs::create_directories(g_prefix + "/drive_c/\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0/sub");  // ゲーム
+  // ゲーム in UTF-8, as Wine names it on the host
+  fs::create_directories(g_prefix + "/drive_c/\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0/sub");
   fs::create_directories(g_prefix + "/drive_c/windows");
   fs::create_directories(g_prefix + "/dosdevices");
   std::ofstream(g_prefix + "/drive_c/Games/Mirkan/mes.arc") << "x";

@@ -218,7 +218,8 @@ bool MemorySystem::FileRead(NativeHandle file, void* buffer, std::uint32_t count
   const std::string& bytes = opening->file->bytes;
   const std::uint64_t position = *opening->position;
   if (position >= bytes.size()) return true;
-  *transferred = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, bytes.size() - position));
+  const std::uint64_t left = bytes.size() - position;
+  *transferred = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, left));
   std::memcpy(buffer, bytes.data() + position, *transferred);
   *opening->position += *transferred;
   return true;
@@ -246,10 +247,10 @@ std::uint32_t MemorySystem::FileSeek(NativeHandle file, std::uint32_t distance_l
                           (std::uint64_t{static_cast<std::uint32_t>(*distance_high)} << 32) |
                           distance_low)
                     : std::int64_t{static_cast<std::int32_t>(distance_low)};
-  const std::int64_t base = origin == kSeekBegin     ? 0
-                            : origin == kSeekCurrent ? static_cast<std::int64_t>(*opening->position)
-                                                     : static_cast<std::int64_t>(opening->file->bytes.size());
-  const std::int64_t position = base + distance;
+  const std::uint64_t base = origin == kSeekBegin     ? 0
+                             : origin == kSeekCurrent ? *opening->position
+                                                      : opening->file->bytes.size();
+  const std::int64_t position = static_cast<std::int64_t>(base) + distance;
   if (position < 0) return Fail(kErrorNegativeSeek), kInvalidSetFilePointer;
   if (!distance_high && position > 0xFFFFFFFELL) {
     return Fail(kErrorInvalidParameter), kInvalidSetFilePointer;

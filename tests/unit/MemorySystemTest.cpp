@@ -16,6 +16,9 @@ using platform::memory::MemorySystem;
 
 constexpr const char* kArc = "C:\\Games\\mes.arc";
 
+// Registry calls return their Win32 code as a signed status.
+constexpr std::int32_t Status(std::uint32_t code) { return static_cast<std::int32_t>(code); }
+
 class MemorySystemTest : public ::testing::Test {
  protected:
   MemorySystemTest() { memory_.AddFile(kArc, "0123456789"); }
@@ -117,17 +120,21 @@ TEST_F(MemorySystemTest, RegistryQueryAnswersAsWin32) {
   ASSERT_EQ(memory_.RegistryOpen(key, "mirkan", 0, &game), 0);
   unsigned char data[16];
   std::uint32_t type = 0, size = 4;
-  EXPECT_EQ(memory_.RegistryQuery(game, "instpath", &type, data, &size), platform::kErrorMoreData);
+  EXPECT_EQ(memory_.RegistryQuery(game, "instpath", &type, data, &size),
+            Status(platform::kErrorMoreData));
   EXPECT_EQ(size, 8u);
   size = sizeof data;
   ASSERT_EQ(memory_.RegistryQuery(game, "InstPath", &type, data, &size), 0);
   EXPECT_EQ(type, platform::kRegSz);
   EXPECT_STREQ(reinterpret_cast<char*>(data), "C:\\Games");  // NUL added where it fits
-  EXPECT_EQ(memory_.RegistryQuery(game, "Other", &type, data, &size), platform::kErrorFileNotFound);
-  EXPECT_EQ(memory_.RegistryOpen(0x80000001u, "Software", 0, &key), platform::kErrorFileNotFound);
-  EXPECT_EQ(memory_.RegistryOpen(0x1234u, "Software", 0, &key), platform::kErrorInvalidHandle);
+  EXPECT_EQ(memory_.RegistryQuery(game, "Other", &type, data, &size),
+            Status(platform::kErrorFileNotFound));
+  EXPECT_EQ(memory_.RegistryOpen(0x80000001u, "Software", 0, &key),
+            Status(platform::kErrorFileNotFound));
+  EXPECT_EQ(memory_.RegistryOpen(0x1234u, "Software", 0, &key),
+            Status(platform::kErrorInvalidHandle));
   EXPECT_EQ(memory_.RegistryClose(game), 0);
-  EXPECT_EQ(memory_.RegistryClose(game), platform::kErrorInvalidHandle);
+  EXPECT_EQ(memory_.RegistryClose(game), Status(platform::kErrorInvalidHandle));
 }
 
 }  // namespace
