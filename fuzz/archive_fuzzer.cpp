@@ -1,69 +1,26 @@
 // Opens arbitrary bytes as an archive and, when that works, runs the whole
 // rebuild; then checks the new file against what went in. The sanitizers
 // catch memory faults, the checks below catch a wrong archive.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "archive/MesArchive.h"
-#include "platform/System.h"
+#include "platform/memory/MemorySystem.h"
 
 namespace {
 
-// Shows nothing, and does not fsync: stable storage is not under test here
-// and would cost most of each run.
-class QuietSystem : public platform::ForwardingSystem {
- public:
-  platform::MessageAnswer ShowMessage(const char*, const char*, platform::CaptionEncoding,
-                                      platform::MessageStyle) override {
-    return platform::MessageAnswer::kOk;
-  }
-  bool StreamSync(platform::StreamHandle) override { return true; }
-};
+// Files live in memory: the disk is not under test here and would cost most
+// of each run.
+constexpr const char* kInput = "C:\\Games\\Mirkan\\mes.arc";
+constexpr const char* kOutput = "C:\\Games\\Mirkan\\mes.arc_";
 
-struct Scratch {
-  std::string input;
-  std::string output;
-};
-
-const Scratch& ScratchFiles() {
-  static const Scratch scratch = [] {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/mesfuzz-XXXXXX";
-    if (!mkdtemp(&pattern[0])) abort();
-    return Scratch{pattern + "/mes.arc", pattern + "/mes.arc_"};
-  }();
-  return scratch;
-}
-
-void RemoveScratch() {
-  const Scratch& scratch = ScratchFiles();
-  unlink(scratch.input.c_str());
-  unlink(scratch.output.c_str());
-  rmdir(scratch.input.substr(0, scratch.input.rfind('/')).c_str());
-}
-
-bool WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && written;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::string bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  char chunk[65536];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-    bytes.append(chunk, got);
-  std::fclose(file);
-  return bytes;
+platform::memory::MemorySystem& Memory() {
+  static platform::memory::MemorySystem memory;
+  return memory;
 }
 
 void Check(bool condition, const char* what) {
@@ -91,7 +48,8 @@ const std::vector<std::vector<unsigned char>>& Payloads() {
 // The new file must hold the count, the index as the object describes it,
 // each old entry's own bytes from the input and each payload, back to back.
 void CheckRebuilt(const MesArchive& archive, const std::uint8_t* input, std::uint32_t old_count) {
-  const std::string out = ReadFile(ScratchFiles().output);
+  std::string out;
+  Check(Memory().GetFile(kOutput, &out), "output exists");
   const std::uint32_t count = archive.count();
   Check(count == old_count + 5, "count");
   std::uint64_t position = 4 + 32ull * count;
@@ -117,36 +75,40 @@ void CheckRebuilt(const MesArchive& archive, const std::uint8_t* input, std::uin
     position += entry.size;
   }
   Check(position == out.size(), "file ends with the last data");
-  Check(MesArchive::IsCompleteArchive(ScratchFiles().output.c_str()) == 1, "complete");
+  Check(MesArchive::IsCompleteArchive(kOutput) == 1, "complete");
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static QuietSystem quiet;
-  platform::SetSystemForTesting(&quiet);
-  ScratchFiles();
-  atexit(RemoveScratch);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const Scratch& scratch = ScratchFiles();
-  if (!WriteFile(scratch.input, data, size)) abort();
-  unlink(scratch.output.c_str());
-
+// Opens the input and, when that works, rebuilds it and checks the result.
+void OpenAndRebuild(const std::uint8_t* data, std::size_t size) {
   MesArchive archive;
-  if (archive.OpenArchive(scratch.input.c_str()) != 1) return 0;
+  if (archive.OpenArchive(kInput) != 1) return;
   const std::uint32_t old_count = archive.count();
   Check(4 + 32ull * old_count <= size, "opened index fits");
-  if (archive.LoadIndexForRewrite(scratch.input.c_str(), 5, kNames) != 1) abort();
+  if (archive.LoadIndexForRewrite(kInput, 5, kNames) != 1) abort();
   for (std::uint32_t j = 0; j < 5; ++j) {
     if (archive.AppendEntry(kNames[j], kSizes[j], Payloads()[j].data()) != 1) abort();
   }
   // Every entry of an archive that opened lies inside it, so the rebuild of
   // a file this small cannot fail.
-  Check(archive.WriteArchive(scratch.output.c_str(), 5) == 1, "rebuild failed");
+  Check(archive.WriteArchive(kOutput, 5) == 1, "rebuild failed");
+  Check(Memory().messages().empty(), "no message for a sound rebuild");
   CheckRebuilt(archive, data, old_count);
   archive.ReleaseArchive();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  platform::SetSystemForTesting(&Memory());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  platform::memory::MemorySystem& memory = Memory();
+  memory.AddFile(kInput, std::string_view(reinterpret_cast<const char*>(data), size));
+  memory.PathDelete(kOutput);
+  memory.ClearMessages();
+  OpenAndRebuild(data, size);
+  Check(memory.OpenCount() == 0, "no handle left open");
   return 0;
 }

@@ -1,5 +1,5 @@
 // Writes the fuzzer's seed archives into the folder given on the command line:
-//   cmake --build build/fuzz --target make_corpus && build/fuzz/make_corpus fuzz/corpus
+//   cmake --build build/fuzz --target make_corpus && build/fuzz/make_corpus fuzz/corpus/archive
 #include <cstdio>
 #include <string>
 

@@ -326,7 +326,8 @@ bool RegFile::ParseText(std::string_view text, const std::u16string_view* path32
         if (before_keys) {
           if (option == "#arch=win64") win64_ = true;
           if (option == "#arch=win32") win64_ = false;
-        } else if (key && option.substr(0, 5) == "#link") {
+        } else if (key && option.substr(0, 5) == "#link" && key != &keys_[std::u16string()]) {
+          // The root is never a link: "[]" with #link must not hide the whole registry.
           key->link = true;
         }
         break;

@@ -105,8 +105,10 @@ TEST(RegFileParserTest, FindsKeysCaseInsensitivelyWithImplicitParents) {
       "[Caf\\xc9]\n"
       "[Software\\\\Wow6432Node\\\\Wine\\\\Ports]\n"
       "#link\n"
-      "\"SymbolicLinkValue\"=hex(6):5c,00\n");
-  EXPECT_NE(file.FindKey(u""), nullptr);
+      "\"SymbolicLinkValue\"=hex(6):5c,00\n"
+      "[]\n"
+      "#link\n");
+  EXPECT_NE(file.FindKey(u""), nullptr);  // even marked as a link
   EXPECT_NE(file.FindKey(u"SOFTWARE\\velk"), nullptr);
   EXPECT_EQ(file.FindKey(u"Software\\velkx"), nullptr);
   EXPECT_EQ(file.FindKey(u"Software\\Velk\\MIRKAN\\\u8868"), nullptr);

@@ -1,0 +1,126 @@
+// mesarc's inspector and packer. Each input is inspected as an archive (its
+// verdict must match the updater's reader, run on the in-memory backend),
+// and also read as a list of entries to pack: an archive packed from them
+// must inspect clean and give back the same names, sizes and bytes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/ArchivePacker.h"
+#include "archive/IndexScan.h"
+#include "archive/MesArchive.h"
+#include "platform/memory/MemorySystem.h"
+
+namespace {
+
+constexpr const char* kArchive = "C:\\Games\\mes.arc";
+
+platform::memory::MemorySystem& Memory() {
+  static platform::memory::MemorySystem memory;
+  return memory;
+}
+
+void Check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "mesarc is wrong: %s\n", what);
+  abort();
+}
+
+bool UpdaterOpens(std::string_view bytes) {
+  Memory().AddFile(kArchive, bytes);
+  MesArchive archive;
+  const bool opened = archive.OpenArchive(kArchive) == 1;
+  Memory().ClearMessages();
+  return opened;
+}
+
+void Inspect(std::string_view bytes) {
+  const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
+  Check(inspection.readable || !inspection.error.empty(), "an unreadable file says why");
+  Check(archive::ReaderAccepts(inspection) == UpdaterOpens(bytes), "the updater's verdict");
+  if (!inspection.readable) return;
+  Check(inspection.entries.size() == inspection.count, "one entry per index row");
+  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(inspection);
+  for (const archive::InspectedEntry& entry : inspection.entries) {
+    archive::EntryFlags(entry);
+    archive::FileNameProblem(entry.name);
+    // An unterminated name is no lookup key (the reader refuses the archive).
+    if (entry.unterminated) continue;
+    const archive::InspectedEntry* first = archive::FindFirst(inspection, entry.name);
+    Check(first && first->position <= entry.position && first->name == entry.name, "FindFirst");
+    Check(entry.duplicate == (first->position != entry.position), "duplicate flag");
+    Check(!entry.duplicate || entry.first_with_name == first->position, "first with the name");
+    archive::StoredNameProblem(entry.name);
+  }
+}
+
+// The input as entries: a name length byte (0..31), the name, a two-byte
+// data length, the data (cut short at the end of the input).
+std::vector<archive::PackEntry> EntriesFrom(std::string_view bytes) {
+  std::vector<archive::PackEntry> entries;
+  std::size_t i = 0;
+  while (i < bytes.size() && entries.size() < 64) {
+    const std::size_t name_size = static_cast<unsigned char>(bytes[i++]) % 32;
+    archive::PackEntry entry;
+    entry.name = std::string(bytes.substr(i, name_size));
+    i = std::min(bytes.size(), i + name_size);
+    std::size_t data_size = 0;
+    for (int k = 0; k < 2 && i < bytes.size(); ++k) {
+      data_size |= std::size_t{static_cast<unsigned char>(bytes[i++])} << (8 * k);
+    }
+    entry.data = bytes.substr(i, data_size % 4096);
+    i += entry.data.size();
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+bool StorableAndDistinct(const std::vector<archive::PackEntry>& entries) {
+  std::set<std::string> stored;
+  for (const archive::PackEntry& entry : entries) {
+    if (!archive::StoredNameProblem(entry.name).empty()) return false;
+    if (!stored.insert(archive::UpperCaseName(entry.name)).second) return false;
+  }
+  return true;
+}
+
+void PackAndInspect(std::string_view bytes) {
+  const std::vector<archive::PackEntry> entries = EntriesFrom(bytes);
+  std::string packed, error;
+  const bool ok = archive::PackArchive(entries, &packed, &error);
+  Check(ok == StorableAndDistinct(entries), "packs exactly the storable, distinct names");
+  if (!ok) {
+    Check(!error.empty(), "a refusal says why");
+    return;
+  }
+  const archive::Inspection inspection = archive::InspectArchive(packed, packed.size());
+  Check(inspection.readable && inspection.count == entries.size(), "packed archive reads");
+  Check(archive::FindProblems(inspection).empty(), "packed archive is clean");
+  Check(inspection.trailing_bytes == 0, "nothing after the last entry");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const archive::InspectedEntry& entry = inspection.entries[i];
+    Check(entry.name == archive::UpperCaseName(entries[i].name), "name");
+    Check(entry.size == entries[i].data.size(), "size");
+    Check(packed.compare(entry.offset, entry.size, entries[i].data) == 0, "bytes");
+  }
+  Check(UpdaterOpens(packed), "the updater opens a packed archive");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  platform::SetSystemForTesting(&Memory());
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  Inspect(bytes);
+  PackAndInspect(bytes);
+  Check(Memory().OpenCount() == 0, "no handle left open");
+  return 0;
+}
