@@ -96,8 +96,11 @@ TEST_F(MemorySystemTest, ReadsSeeksAndWritesLikeTheFileCalls) {
 
   platform::StreamHandle stream = memory_.StreamCreate("C:\\Games\\copy");
   ASSERT_TRUE(memory_.StreamWrite(stream, ">", 1));
-  EXPECT_TRUE(memory_.StreamCopyFromFile(stream, file.handle(), 2, 5));
-  EXPECT_FALSE(memory_.StreamCopyFromFile(stream, file.handle(), 8, 5));  // source ends early
+  std::uint32_t copied = 0;
+  EXPECT_EQ(memory_.StreamCopyFromFile(stream, file.handle(), 2, 5, &copied),
+            platform::CopyResult::kCopied);
+  EXPECT_EQ(memory_.StreamCopyFromFile(stream, file.handle(), 8, 5, &copied),
+            platform::CopyResult::kReadFailed);  // source ends early
   memory_.StreamClose(stream);
   std::string copy;
   ASSERT_TRUE(memory_.GetFile("C:\\Games\\copy", &copy));
