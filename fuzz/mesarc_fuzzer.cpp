@@ -52,8 +52,12 @@ void Inspect(std::string_view bytes) {
     if (entry.unterminated) continue;
     const archive::InspectedEntry* first = archive::FindFirst(inspection, entry.name);
     Check(first && first->position <= entry.position && first->name == entry.name, "FindFirst");
-    Check(entry.duplicate == (first->position != entry.position), "duplicate flag");
-    Check(!entry.duplicate || entry.first_with_name == first->position, "first with the name");
+    // Duplicates ignore ASCII case, as the updater's lookup does.
+    const archive::InspectedEntry& earliest = inspection.entries[entry.first_with_name];
+    Check(earliest.position <= first->position &&
+              archive::UpperCaseName(earliest.name) == archive::UpperCaseName(entry.name),
+          "first with the name");
+    Check(entry.duplicate == (earliest.position != entry.position), "duplicate flag");
     archive::StoredNameProblem(entry.name);
   }
 }
