@@ -11,6 +11,9 @@
 
 namespace archive {
 
+// The updater learns the size through a 32-bit call that reserves all ones for failure.
+inline constexpr std::uint64_t kLargestReadableFile = 0xFFFFFFFEu;
+
 struct InspectedEntry {
   std::uint32_t position = 0;
   std::string name;  // up to the NUL; all 24 bytes when there is none

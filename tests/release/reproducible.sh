@@ -2,7 +2,8 @@
 # Builds the win32 preset's shipped programs a second time, from a copy of the
 # source in another folder and without ccache, and checks that mesupdate.exe
 # and mesarc.exe come out byte for byte as in build/win32/bin; also that
-# neither carries a link time or a build folder's name.
+# neither carries a link time or a build folder's name, and that the updater
+# links nothing that starts threads.
 # Usage: tests/release/reproducible.sh [BIN_DIR]   (default build/win32/bin)
 # Ends with "reproducible: N passed, M failed".
 set -uo pipefail
@@ -64,6 +65,10 @@ no_link_time() {
   [ "$(od -An -tu4 -j$((pe_offset + 8)) -N4 "$1" | tr -d ' ')" = 0 ]
 }
 no_folder_names() { ! grep -q -a -e "$root" -e "$work" "$1"; }
+# The updater starts no threads, so nothing that starts one may be linked in.
+no_thread_imports() {
+  ! i686-w64-mingw32-objdump -p "$1" | grep -q -E '_beginthread|CreateThread|pthread'
+}
 
 for program in "${programs[@]}"; do
   check "$program identical across builds ($(sha256sum <"$first/$program" | cut -c1-16)...)" \
@@ -71,4 +76,5 @@ for program in "${programs[@]}"; do
   check "$program has no link time in its PE header" no_link_time "$first/$program"
   check "$program names no build folder" no_folder_names "$second/$program"
 done
+check "mesupdate.exe imports nothing that starts a thread" no_thread_imports "$first/mesupdate.exe"
 finish
