@@ -21,59 +21,17 @@ for tool in "$win_bin/mesupdate.exe" "$win_bin/mbdriver.exe" "$fixture"; do
   [ -f "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
 
-# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  wine=/usr/lib/wine/wine
-else
-  wine=/usr/lib/wine/wine64
-fi
-wineserver=/usr/lib/wine/wineserver
-
 work=$(dirname "$win_bin")/e2e-locales
 export WINEPREFIX=$(dirname "$win_bin")/e2e-locales-prefix
-export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-
-xvfb_pid=
-cleanup() {
-  "$wineserver" -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
+. "$(dirname "$0")/wine_lib.sh"
+trap stop_wine_and_display EXIT
 trap 'exit 130' INT TERM HUP
 
-# A display number no one uses; Xvfb refuses a taken one, so try the next.
-start_xvfb() {
-  local display i
-  for display in $(seq 140 239); do
-    [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ] && continue
-    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for i in $(seq 50); do
-      if xdpyinfo -display :$display >/dev/null 2>&1; then
-        export DISPLAY=:$display
-        return 0
-      fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-  done
-  return 1
-}
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
 setup() {
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
-  rm -rf "$WINEPREFIX" "$work"
+  rm -rf "$work"
   mkdir -p "$work"
   start_xvfb || { echo "cannot start Xvfb" >&2; exit 1; }
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+  make_wine_prefix
   "$wineserver" -p30
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
   # The updater runs from a folder whose name Shift-JIS cannot hold.
