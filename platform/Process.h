@@ -12,11 +12,13 @@ namespace platform {
 // Full path of the running executable, cut to the buffer as
 // GetModuleFileNameA cuts it: the number of bytes written without the NUL, 0
 // when the path cannot be delivered. On Windows in Shift-JIS (code page 932)
-// whatever the system's code page, through short names where needed.
+// whatever the system's code page, through short names where needed; on
+// Linux in UTF-8, as the file system names it.
 std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity);
 
-// Whether the byte starts a double-byte character in Shift-JIS (code page
-// 932), the code page of the program's paths, on both builds.
+// Whether the byte starts a character of more than one byte in whose later
+// bytes a separator could hide: Shift-JIS lead bytes on Windows; none in the
+// UTF-8 of Linux paths.
 bool IsAnsiLeadByte(unsigned char byte);
 
 // Lead bytes of code page 932, for callers that must not depend on the system.

@@ -57,6 +57,15 @@ bool ConvertWith(const char* to, const char* from, std::string_view in, std::str
   return converter.ok() && converter.Convert(in, out, nullptr);
 }
 
+// glibc's CP932 also takes a few characters it has no code for, one way only
+// (U+00A5 YEN SIGN becomes 0x5C, which reads back as '\\'). Windows, asked
+// for no best fit, refuses them; so does this, by reading the bytes back.
+bool ToCp932Exactly(const char* from, std::string_view in, std::string* out) {
+  std::string back;
+  return ConvertWith(kCp932, from, in, out) && ConvertWith(from, kCp932, *out, &back) &&
+         back == in;
+}
+
 }  // namespace
 
 bool Cp932ToUtf8(std::string_view cp932, std::string* out) {
@@ -64,11 +73,11 @@ bool Cp932ToUtf8(std::string_view cp932, std::string* out) {
 }
 
 bool Utf8ToCp932(std::string_view utf8, std::string* out) {
-  return ConvertWith(kCp932, "UTF-8", utf8, out);
+  return ToCp932Exactly("UTF-8", utf8, out);
 }
 
 bool Utf16LeToCp932(std::string_view utf16le, std::string* out) {
-  return ConvertWith(kCp932, "UTF-16LE", utf16le, out);
+  return ToCp932Exactly("UTF-16LE", utf16le, out);
 }
 
 bool Utf16LeToUtf8(std::string_view utf16le, std::string* out) {

@@ -7,7 +7,7 @@
 namespace platform::posix {
 
 // Each returns false (and leaves out unspecified) when the input holds a
-// sequence the target cannot express.
+// sequence the target cannot express exactly, as Windows without best fit.
 bool Cp932ToUtf8(std::string_view cp932, std::string* out);
 bool Utf8ToCp932(std::string_view utf8, std::string* out);
 // UTF-16 code units, little-endian bytes.

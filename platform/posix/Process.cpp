@@ -32,7 +32,9 @@ std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity) {
                                                             : static_cast<std::uint32_t>(length);
 }
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsCp932LeadByte(byte); }
+// The path comes from the file system in UTF-8, where no byte of a character
+// is ever a separator or a dot: nothing to skip.
+bool IsAnsiLeadByte(unsigned char) { return false; }
 
 void CriticalSectionInit(CriticalSectionStorage* section) {
   // Critical sections may be entered again by the thread that holds them.

@@ -73,7 +73,9 @@ constexpr char kValues[] =
     "\"Escaped\"=\"a\\\\b\\\"c\\n\\101\\x41\"\n"
     "\"Count\"=dword:12345678\n"
     "\"SzNoNul\"=hex(1):43,00,3a,00,5c,00,68,88\n"
-    "\"Odd\"=hex(1):41,00,42\n";
+    "\"Odd\"=hex(1):41,00,42\n"
+    "\"Yen\"=\"C:\\\\Games\\\\\\xa5Mirkan\"\n"
+    "\"WaveDash\"=\"C:\\\\\\x301c\"\n";
 
 TEST_F(WineRegistryTest, ReturnsStringsInCodePage932AndOtherTypesRaw) {
   prefix_.WriteSystemReg(kValues);
@@ -88,6 +90,11 @@ TEST_F(WineRegistryTest, ReturnsStringsInCodePage932AndOtherTypesRaw) {
   // Stored without a NUL: converted as stored, nothing added to the size.
   EXPECT_EQ(Value(key, "SzNoNul"), "1:433a5c955c");
   EXPECT_EQ(Value(key, "Odd"), "1:41");
+  // Characters iconv would take one way only (the yen sign to 0x5C, a path
+  // separator once read back; the wave dash to the full-width tilde) are
+  // refused, as Windows refuses them without a short name.
+  EXPECT_EQ(Value(key, "Yen"), "error 1113");
+  EXPECT_EQ(Value(key, "WaveDash"), "error 1113");
 }
 
 TEST_F(WineRegistryTest, FollowsTheBufferRulesOfRegQueryValueEx) {

@@ -442,6 +442,11 @@ run unpatch wrong.arc -o never.arc
 check "other payloads under the right names are refused" err_has "not patched by this build: entry 4 (T27C.MES) is not this build's payload"
 run unpatch undone.arc -o undone.arc
 check "unpatch will not write over its input" err_has "undone.arc: is one of the inputs; choose another output"
+cp original.arc.updated kept.mesarc-new
+run unpatch kept.mesarc-new -o kept
+check "unpatch will not write through its input" test "$rc" = 1 -a ! -e kept
+check "an input named like the temporary file is kept" same_bytes kept.mesarc-new original.arc.updated
+rm -f kept.mesarc-new
 cp original.arc.updated replaced.arc
 run unpatch original.arc.updated -o replaced.arc
 check "unpatch replaces an existing output" test "$rc $(entries replaced.arc)" = "0 $(entries original.arc)"

@@ -509,8 +509,14 @@ std::string OutputRefusal(const std::string& shown, const std::vector<fs::path>&
   const fs::path target = platform::PathFromUtf8(shown);
   std::error_code error;
   if (fs::is_directory(target, error)) return "is a folder";
+  // The archive is written beside its name first: that name must not be an input either.
+  const fs::path temporary = OutputFile::TemporaryPath(target);
   for (const fs::path& input : inputs) {
     if (SameFile(target, input)) return "is one of the inputs; choose another output";
+    if (SameFile(temporary, input)) {
+      return "would be written through " + platform::PathToUtf8(temporary) +
+             ", one of the inputs; choose another output";
+    }
   }
   return std::string();
 }

@@ -33,7 +33,7 @@ bool OutputFile::Commit() {
     Discard();
     return false;
   }
-  const bool synced = std::fflush(file_) == 0 && platform::SyncFileToDisk(file_);
+  const bool synced = platform::SyncFileToDisk(file_);
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   std::error_code error;
