@@ -7,10 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/IndexScan.h"
+
 namespace archive {
 
-// The largest archive the updater can read: its 32-bit size query reserves all ones.
-constexpr std::uint64_t kLargestArchive = 0xFFFFFFFEu;
+// The largest archive the updater can read.
+constexpr std::uint64_t kLargestArchive = kLargestReadableFile;
 
 struct PackEntry {
   std::string name;       // CP932 bytes; stored upper-cased

@@ -46,16 +46,9 @@ ArchiveProblem FileProblem(std::string message) {
   return problem;
 }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 bool IsDeviceName(std::string_view name) {
   // Windows opens the device for these names whatever the extension.
-  const std::string stem = UpperAscii(std::string(name.substr(0, name.find('.'))));
+  const std::string stem = UpperCaseName(name.substr(0, name.find('.')));
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices) {
     if (stem == device) return true;

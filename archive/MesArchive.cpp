@@ -63,6 +63,7 @@ void EntryMap::Reset(const ArchiveEntry* index, std::uint32_t count, Allocator a
   std::free(order_);
   order_ = nullptr;
   distinct_ = 0;
+  no_memory_ = false;
   index_ = index;
   count_ = count;
   allocate_ = allocate;
@@ -70,8 +71,10 @@ void EntryMap::Reset(const ArchiveEntry* index, std::uint32_t count, Allocator a
 
 bool EntryMap::Sorted() const {
   if (order_ || count_ == 0) return true;
+  if (no_memory_) return false;
   order_ = static_cast<std::uint32_t*>(allocate_(std::size_t{count_} * sizeof(std::uint32_t)));
-  if (!order_) return false;
+  no_memory_ = order_ == nullptr;
+  if (no_memory_) return false;
   for (std::uint32_t i = 0; i < count_; ++i) order_[i] = i;
   const ArchiveEntry* index = index_;
   // By name, then by position, so that the first of equal names comes first and stays.

@@ -47,6 +47,7 @@ class EntryMap {
   Allocator allocate_ = nullptr;
   mutable std::uint32_t* order_ = nullptr;
   mutable std::uint32_t distinct_ = 0;
+  mutable bool no_memory_ = false;  // the array could not be made: scan from now on
 };
 
 class MesArchive : public SizedInputFile {

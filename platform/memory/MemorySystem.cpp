@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Process.h"
+
 namespace platform::memory {
 
 struct MemorySystem::File {
@@ -25,14 +27,13 @@ constexpr std::uint32_t kErrorNegativeSeek = 131;
 constexpr NativeHandle kFirstPredefinedRoot = 0x80000000u;
 constexpr NativeHandle kLastPredefinedRoot = 0x800000FFu;
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The folded path's folder: up to its last separator ("" above the top).
 // A 0x5C that ends a double-byte character is no separator.
 std::string FolderOf(const std::string& folded) {
   std::size_t last = std::string::npos;
   for (std::size_t i = 0; i < folded.size(); ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(folded[i])) && i + 1 < folded.size()) {
+    if (IsCp932LeadByte(static_cast<unsigned char>(folded[i])) && i + 1 < folded.size()) {
       ++i;
     } else if (folded[i] == '\\') {
       last = i;
@@ -53,7 +54,7 @@ std::string Fold(std::string_view path, bool separators) {
   std::string folded;
   for (std::size_t i = 0; i < path.size(); ++i) {
     const char c = path[i];
-    if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < path.size()) {
+    if (IsCp932LeadByte(static_cast<unsigned char>(c)) && i + 1 < path.size()) {
       folded += c;
       folded += path[++i];
     } else if (separators && (c == '\\' || c == '/')) {

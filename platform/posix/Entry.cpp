@@ -82,8 +82,11 @@ std::string PrefixSource() {
 void ExplainNotInstalled() {
   const std::string prefix = platform::posix::WinePrefixDirectory();
   platform::posix::RegistryLookup lookup = platform::posix::LastRegistryLookup();
-  // The value was there but names no folder the archive's path fits in.
-  if (lookup.why.empty()) lookup.why = lookup.what + " names a folder whose path is too long";
+  // The value was read but the updater refused it: too long for the archive's
+  // path, or 260 bytes with no NUL.
+  if (lookup.why.empty()) {
+    lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
+  }
   std::fprintf(stderr, "mesupdate: not installed: searched %s/system.reg of the Wine prefix %s (%s): %s\n",
                prefix.c_str(), prefix.c_str(), PrefixSource().c_str(), lookup.why.c_str());
 }

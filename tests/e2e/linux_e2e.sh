@@ -301,7 +301,7 @@ scenario_path_too_long() {
   long=$(printf 'C:\\\\%0248d' 0)
   make_prefix $name win32 "$long" Mirkan
   run_updater y
-  expect_output $name "$NOT_INSTALLED${NL}mesupdate: not installed: searched $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): the value InstPath of HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN names a folder whose path is too long"
+  expect_output $name "$NOT_INSTALLED${NL}mesupdate: not installed: searched $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): the value InstPath of HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN names no folder the updater can use (the path is too long)"
   check $name "exit code $code" test "$code" = 255
   finish $name
 }
