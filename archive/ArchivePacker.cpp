@@ -7,13 +7,6 @@
 #include "archive/IndexScan.h"
 
 namespace archive {
-namespace {
-
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
-}
-
-}  // namespace
 
 std::string StoredNameProblem(std::string_view name) {
   const std::string upper = UpperCaseName(name);

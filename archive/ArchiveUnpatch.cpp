@@ -33,10 +33,6 @@ bool IsMarkedName(const std::string& name, const std::vector<std::string>& appen
   return false;
 }
 
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
-}
-
 }  // namespace
 
 std::string AppendedNamesProblem(const Inspection& inspection,

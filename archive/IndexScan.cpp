@@ -9,17 +9,21 @@
 namespace archive {
 namespace {
 
+std::string Bytes(std::uint64_t count) {
+  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
+
 std::uint32_t GetLe32(std::string_view bytes, std::size_t at) {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
   return value;
 }
 
-std::string Bytes(std::uint64_t count) {
-  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
 }
-
-}  // namespace
 
 std::uint64_t IndexEnd(std::uint32_t count) {
   return kCountSize + std::uint64_t{kEntrySize} * count;

@@ -47,6 +47,10 @@ struct Inspection {
 // Where the index ends (and the first entry's data starts) for this count.
 std::uint64_t IndexEnd(std::uint32_t count);
 
+// The archive's numbers are 32-bit little-endian, whatever the machine.
+std::uint32_t GetLe32(std::string_view bytes, std::size_t at = 0);
+void PutLe32(std::string* out, std::size_t at, std::uint32_t value);
+
 // head holds the first bytes of a file of file_size bytes: at least
 // IndexEnd(count) of them when the file is that long; more are ignored.
 Inspection InspectArchive(std::string_view head, std::uint64_t file_size);

@@ -46,9 +46,7 @@ bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std:
 bool ReadIndexBytes(SizedInputFile* file, std::string* head) {
   std::string count;
   if (!ReadAt(file, 0, kCountSize, &count)) return false;
-  std::uint32_t entries = 0;
-  for (int i = 3; i >= 0; --i) entries = (entries << 8) | static_cast<unsigned char>(count[i]);
-  const std::uint64_t end = archive::IndexEnd(entries);
+  const std::uint64_t end = archive::IndexEnd(archive::GetLe32(count));
   return end <= file->GetSize() && ReadAt(file, 0, static_cast<std::uint32_t>(end), head);
 }
 

@@ -41,12 +41,6 @@ bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::
   return stream && static_cast<std::size_t>(stream.gcount()) == size;
 }
 
-std::uint32_t GetLe32(const std::string& bytes) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-  return value;
-}
-
 // Opens the archive and reads its index leniently; false after reporting
 // when there is no index to read at all.
 bool OpenArchive(const std::string& shown, ArchiveFile* file) {
@@ -76,7 +70,7 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
     }
     // A damaged count may claim gigabytes: the index is read only when it
     // fits the file, and the count alone lets the inspection say why not.
-    const std::uint64_t index_end = archive::IndexEnd(GetLe32(head));
+    const std::uint64_t index_end = archive::IndexEnd(archive::GetLe32(head));
     if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
       PrintError(shown + ": cannot be read");
       return false;
