@@ -70,11 +70,7 @@ make_inputs() {
 # The key in both registry views; the server then exits, so system.reg is
 # written, and the Linux prefix gets a copy of it.
 add_key_and_share_registry() {
-  local view
-  for view in /reg:64 /reg:32; do
-    "$wine" reg add "$key" /v InstPath /t REG_SZ /d "$inst" /f $view >/dev/null 2>&1 ||
-      { echo "cannot write $key" >&2; exit 1; }
-  done
+  set_install_path "$inst"
   "$wineserver" -w
   cp "$WINEPREFIX/system.reg" "$linux_prefix/system.reg"
   grep -q 'velk' "$linux_prefix/system.reg" || { echo "system.reg lacks the key" >&2; exit 1; }

@@ -40,14 +40,6 @@ setup() {
 }
 
 key='HKLM\SoftWare\velk\MIRKAN'
-# The key in both registry views, so a 32-bit build finds it too.
-set_install_path() {
-  local view
-  for view in /reg:64 /reg:32; do
-    "$wine" reg add "$key" /v InstPath /t REG_SZ /d "$1" /f $view >/dev/null 2>&1 ||
-      { echo "cannot write $key" >&2; exit 1; }
-  done
-}
 delete_key() {
   "$wine" reg delete "$key" /f /reg:64 >/dev/null 2>&1
   "$wine" reg delete "$key" /f /reg:32 >/dev/null 2>&1

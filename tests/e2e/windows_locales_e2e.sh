@@ -40,15 +40,6 @@ setup() {
   cp "$win_bin/mesupdate.exe" "$updater_dir/"
 }
 
-# set_install_path VALUE: in both registry views, written under ja_JP.UTF-8.
-set_install_path() {
-  local view
-  for view in /reg:64 /reg:32; do
-    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" reg add 'HKLM\SoftWare\velk\MIRKAN' \
-      /v InstPath /t REG_SZ /d "$1" /f $view </dev/null >/dev/null 2>&1 ||
-      { echo "cannot write InstPath" >&2; exit 1; }
-  done
-}
 
 source "$(dirname "$0")/scenario_lib.sh"
 TAB=$'\t'

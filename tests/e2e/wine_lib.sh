@@ -51,5 +51,16 @@ make_wine_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
 }
 
+# InstPath under the game's key in both registry views (a 32-bit build reads
+# the other one), written under ja_JP.UTF-8 so Japanese folders arrive intact.
+set_install_path() {
+  local view
+  for view in /reg:64 /reg:32; do
+    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" reg add 'HKLM\SoftWare\velk\MIRKAN' \
+      /v InstPath /t REG_SZ /d "$1" /f $view </dev/null >/dev/null 2>&1 ||
+      { echo "cannot write InstPath" >&2; exit 1; }
+  done
+}
+
 # Windows form of a host path, through Wine's Z: drive.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
