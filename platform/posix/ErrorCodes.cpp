@@ -1,12 +1,14 @@
 #include "platform/posix/ErrorCodes.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/System.h"
 
 namespace platform::posix {
 namespace {
 thread_local std::uint32_t t_last_error = 0;
+thread_local std::string t_failure_detail;
 }  // namespace
 
 std::uint32_t Win32ErrorFromErrno(int error) {
@@ -38,6 +40,14 @@ void SetLastWin32Error(std::uint32_t code) { t_last_error = code; }
 bool FailWithErrno() {
   SetLastWin32Error(Win32ErrorFromErrno(errno));
   return false;
+}
+
+void NoteFailureDetail(std::string line) { t_failure_detail = std::move(line); }
+
+std::string TakeFailureDetail() {
+  std::string line;
+  line.swap(t_failure_detail);
+  return line;
 }
 
 }  // namespace platform::posix
