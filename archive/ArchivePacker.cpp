@@ -4,9 +4,43 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/EntryOrder.h"
 #include "archive/IndexScan.h"
+#include "platform/Console.h"
+#include "platform/Process.h"
 
 namespace archive {
+namespace {
+
+// The first double-byte character whose second byte is a lower-case ASCII
+// letter, described; empty when there is none.
+std::string LowerCaseSecondByte(std::string_view name) {
+  static const char kHex[] = "0123456789abcdef";
+  for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+    if (!platform::IsCp932LeadByte(static_cast<unsigned char>(name[i]))) continue;
+    const auto lead = static_cast<unsigned char>(name[i]);
+    const char second = name[++i];
+    if (second < 'a' || second > 'z') continue;
+    const auto trail = static_cast<unsigned char>(second);
+    return std::string("the character ") +
+           platform::Cp932ToUtf8ForDisplay(std::string(name.substr(i - 1, 2))) + " (bytes " +
+           kHex[lead >> 4] + kHex[lead & 0xF] + " " + kHex[trail >> 4] + kHex[trail & 0xF] +
+           ") ends in a lower-case letter byte ('" + second +
+           "'), which the updater's lookup upper-cases, so it could never find this entry";
+  }
+  return std::string();
+}
+
+// The name field as stored: the upper-cased name, or an exact field as given.
+std::string StoredField(const PackEntry& entry) {
+  return entry.exact ? entry.name : UpperCaseName(entry.name);
+}
+
+std::string EntryProblem(const PackEntry& entry) {
+  return entry.exact ? NameFieldProblem(entry.name) : StoredNameProblem(entry.name);
+}
+
+}  // namespace
 
 std::string StoredNameProblem(std::string_view name) {
   const std::string upper = UpperCaseName(name);
@@ -19,10 +53,7 @@ std::string StoredNameProblem(std::string_view name) {
   if (!problem.empty()) return problem;
   // Upper-casing leaves double-byte characters alone, but the updater's
   // lookup upper-cases every byte, so such a name could never be found.
-  for (char c : upper) {
-    if (c >= 'a' && c <= 'z') return "a double-byte character ends in a lower-case letter byte";
-  }
-  return std::string();
+  return LowerCaseSecondByte(upper);
 }
 
 bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, std::string* error) {
@@ -34,13 +65,15 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
   std::uint64_t total = IndexEnd(count);
   std::map<std::string, std::string> given_by_stored;
   for (const PackEntry& entry : entries) {
-    const std::string problem = StoredNameProblem(entry.name);
+    const std::string problem = EntryProblem(entry);
     if (!problem.empty()) {
-      *error = entry.name + ": " + problem;
+      *error = std::string(NameInField(entry.name)) + ": " + problem;
       return false;
     }
-    const auto added = given_by_stored.emplace(UpperCaseName(entry.name), entry.name);
-    if (!added.second) {
+    const auto added =
+        given_by_stored.emplace(UpperCaseName(NameInField(StoredField(entry))), entry.name);
+    // An archive may hold a name twice; only what it held is kept so.
+    if (!added.second && !entry.exact) {
       *error = entry.name + ": the same name as " + added.first->second + " once upper-cased";
       return false;
     }
@@ -54,9 +87,9 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
   std::vector<ArchiveEntry> index(count);
   std::uint64_t offset = IndexEnd(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::string upper = UpperCaseName(entries[i].name);
+    const std::string field = StoredField(entries[i]);
     std::memset(&index[i], 0, sizeof index[i]);
-    std::memcpy(index[i].name, upper.data(), upper.size());
+    std::memcpy(index[i].name, field.data(), field.size());
     index[i].size = static_cast<std::uint32_t>(entries[i].data.size());
     index[i].offset = static_cast<std::uint32_t>(offset);
     offset += entries[i].data.size();

@@ -15,8 +15,11 @@ namespace archive {
 constexpr std::uint64_t kLargestArchive = kLargestReadableFile;
 
 struct PackEntry {
-  std::string name;       // CP932 bytes; stored upper-cased
+  std::string name;       // CP932 bytes; stored upper-cased unless exact
   std::string_view data;  // owned by the caller until PackArchive returns
+  // name is the whole name field as an archive stored it (zeros added up to
+  // 24 bytes): kept byte for byte, ASCII case and repeats included.
+  bool exact = false;
 };
 
 // Why name (CP932) cannot be stored as an entry name; empty when it can.
@@ -25,8 +28,9 @@ struct PackEntry {
 std::string StoredNameProblem(std::string_view name);
 
 // The archive bytes for entries, in their order. false, with *error saying
-// which entry and why, when a name cannot be stored, two names are equal
-// once upper-cased, or the archive would not fit 32-bit offsets.
+// which entry and why, when a name cannot be stored, a name that is not
+// exact equals an earlier one once upper-cased, or the archive would not
+// fit 32-bit offsets.
 bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, std::string* error);
 
 }  // namespace archive

@@ -196,7 +196,7 @@ check "folders inside the input are refused in one message" \
 check "no archive after refusals" absent never.arc
 cp in/a.mes a-copy.mes
 run pack in -o in/a.mes
-check "pack refuses to overwrite an input" err_has "is one of the inputs"
+check "pack refuses to overwrite a file in its folder" test "$rc $err" = "1 mesarc: in/a.mes: exists (--force replaces it)"
 check "the input is untouched" same_bytes in/a.mes a-copy.mes
 run pack missing-dir -o never.arc
 check "a missing folder is an error" one_error
@@ -204,7 +204,10 @@ check "a missing folder is said not to exist" err_has "missing-dir: does not exi
 cp plain.arc replaced.arc
 printf 'zulu' >in/z.mes
 run pack in -o replaced.arc
-check "pack replaces an existing archive" exit_is 0
+check "pack keeps an existing archive" test "$rc $err" = "1 mesarc: replaced.arc: exists (--force replaces it)"
+check "the kept archive is untouched" same_bytes replaced.arc plain.arc
+run pack in -o replaced.arc --force
+check "pack --force replaces an existing archive" exit_is 0
 check "the replacement has the new file" test "$(stat -c %s replaced.arc)" -gt "$(stat -c %s plain.arc)"
 check "no temporary file is left" no_leftovers "$WORK"
 rm in/z.mes
@@ -315,7 +318,8 @@ dd if=/dev/null of=cut.arc bs=1 seek=40 2>/dev/null
 run check cut.arc
 check "an index beyond the file is unreadable" exit_is 2
 check "unreadable is one error line" one_error
-check "it says what the index needs" err_has "cut.arc: an index of 4 entries needs 132 bytes, the file has 40"
+check "it says first that it is no archive, then what the index needs" \
+  err_has "cut.arc: not a message archive: an index of 4 entries needs 132 bytes, the file has 40"
 printf '\x01\x00' >tiny.arc
 run check tiny.arc
 check "a file shorter than the count is unreadable" exit_is 2
@@ -449,7 +453,9 @@ check "an input named like the temporary file is kept" same_bytes kept.mesarc-ne
 rm -f kept.mesarc-new
 cp original.arc.updated replaced.arc
 run unpatch original.arc.updated -o replaced.arc
-check "unpatch replaces an existing output" test "$rc $(entries replaced.arc)" = "0 $(entries original.arc)"
+check "unpatch keeps an existing output" test "$rc $err" = "1 mesarc: replaced.arc: exists (--force replaces it)"
+run unpatch original.arc.updated -o replaced.arc --force
+check "unpatch --force replaces an existing output" test "$rc $(entries replaced.arc)" = "0 $(entries original.arc)"
 check "no temporary file is left by unpatch" no_leftovers "$WORK"
 
 # --- no command changes its input ----------------------------------------------

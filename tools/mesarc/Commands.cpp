@@ -12,9 +12,11 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
+#include "archive/EntryOrder.h"
 #include "archive/IndexScan.h"
 #include "archive/PatchedCheck.h"
 #include "platform/Console.h"
+#include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
 #include "updater/PatchSet.h"
@@ -25,74 +27,6 @@ namespace mesarc {
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
-
-struct ArchiveFile {
-  std::string shown;  // the path as the user gave it
-  fs::path path;
-  std::ifstream stream;
-  archive::Inspection inspection;
-};
-
-bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::string* out) {
-  out->assign(size, '\0');
-  stream.clear();
-  stream.seekg(static_cast<std::streamoff>(offset));
-  if (size != 0) stream.read(&(*out)[0], static_cast<std::streamsize>(size));
-  return stream && static_cast<std::size_t>(stream.gcount()) == size;
-}
-
-// Opens the archive and reads its index leniently; false after reporting
-// when there is no index to read at all.
-bool OpenArchive(const std::string& shown, ArchiveFile* file) {
-  file->shown = shown;
-  file->path = platform::PathFromUtf8(shown);
-  std::error_code error;
-  const fs::file_status status = fs::status(file->path, error);
-  if (!fs::exists(status)) {
-    PrintError(shown + ": does not exist");
-    return false;
-  }
-  if (!fs::is_regular_file(status)) {
-    PrintError(shown + ": not a regular file");
-    return false;
-  }
-  const std::uintmax_t size = fs::file_size(file->path, error);
-  file->stream.open(file->path, std::ios::binary);
-  if (error || !file->stream) {
-    PrintError(shown + ": cannot be opened");
-    return false;
-  }
-  std::string head;
-  if (size >= 4) {
-    if (!ReadAt(file->stream, 0, 4, &head)) {
-      PrintError(shown + ": cannot be read");
-      return false;
-    }
-    // A damaged count may claim gigabytes: the index is read only when it
-    // fits the file, and the count alone lets the inspection say why not.
-    const std::uint64_t index_end = archive::IndexEnd(archive::GetLe32(head));
-    if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
-      PrintError(shown + ": cannot be read");
-      return false;
-    }
-  }
-  file->inspection = archive::InspectArchive(head, size);
-  if (!file->inspection.readable) {
-    PrintError(shown + ": " + file->inspection.error);
-    return false;
-  }
-  return true;
-}
-
-std::string EntryLabel(std::uint32_t position, const std::string& name) {
-  return "entry " + std::to_string(position) + " (" + NameUtf8(name) + ")";
-}
-
-std::string Join(const std::vector<std::string>& words, const char* separator) {
-  std::string joined;
-  for (const std::string& word : words) joined += (joined.empty() ? "" : separator) + word;
-  return joined;
-}
 
 bool CopyEntry(ArchiveFile* archive, const archive::InspectedEntry& entry, const fs::path& target) {
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
@@ -116,15 +50,80 @@ std::string NameRefusal(const archive::InspectedEntry& entry, fs::path* file_nam
   return std::string();
 }
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::equivalent(a, b, error) && !error;
+// Each entry's file, settled over the whole index so that an entry gets the
+// same file whichever entries are asked for: first every name's first entry,
+// then numbered names for the later ones, stepping over names in use. Case
+// is ignored because Windows ignores it. A name starting with a dot would
+// be a hidden file, which pack never takes, so it gets "_" before it.
+struct FilePlan {
+  std::vector<fs::path> files;
+  std::vector<std::string> refusals;  // empty when the entry can be written
+
+  bool Complete() const {
+    return std::all_of(refusals.begin(), refusals.end(),
+                       [](const std::string& refusal) { return refusal.empty(); });
+  }
+};
+
+FilePlan PlanFiles(const std::vector<archive::InspectedEntry>& entries) {
+  FilePlan plan;
+  plan.files.resize(entries.size());
+  plan.refusals.resize(entries.size());
+  std::vector<bool> renamed(entries.size(), false);
+  std::set<std::string> taken;
+  for (const archive::InspectedEntry& entry : entries) {
+    plan.refusals[entry.position] = NameRefusal(entry, &plan.files[entry.position]);
+    if (!plan.refusals[entry.position].empty()) continue;
+    renamed[entry.position] =
+        entry.name[0] == '.' || !taken.insert(archive::UpperCaseName(entry.name)).second;
+    if (entry.out_of_bounds) plan.refusals[entry.position] = "its data ends past the end of the file";
+  }
+  for (const archive::InspectedEntry& entry : entries) {
+    if (!renamed[entry.position]) continue;
+    const bool hidden = entry.name[0] == '.';
+    const std::string base = hidden ? "_" + entry.name : entry.name;
+    std::string candidate = hidden ? base : base + ".1";
+    for (unsigned suffix = hidden ? 0 : 1; !taken.insert(archive::UpperCaseName(candidate)).second;) {
+      candidate = base + "." + std::to_string(++suffix);
+    }
+    platform::Cp932ToFileName(candidate, &plan.files[entry.position]);
+  }
+  return plan;
 }
 
-std::string Trim(const std::string& line) {
-  const std::size_t first = line.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return std::string();
-  return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+// Writes the order file for a whole extraction; false after reporting when
+// it is not written. *note says where it went.
+bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std::string& directory,
+                    bool force, std::string* note) {
+  if (!plan.Complete()) {
+    PrintError(std::string("no ") + archive::kOrderFileName +
+               " written: pack could not rebuild the archive without the entries not extracted");
+    return false;
+  }
+  const fs::path path = platform::PathFromUtf8(directory) / archive::kOrderFileName;
+  const std::string shown = platform::PathToUtf8(path);
+  const std::string refusal = OutputRefusal(shown, {archive.path}, force);
+  if (!refusal.empty()) {
+    PrintError(shown + ": not written: " + refusal);
+    return false;
+  }
+  std::string text =
+      "# The index order of " + platform::PathToUtf8(archive.path.filename()) +
+      ", which mesarc pack follows: ENTRY<tab>FILE, one\n"
+      "# line per entry. ENTRY is stored exactly (\\xNN is one byte); a line with only a\n"
+      "# file name stores that file under its name in upper case.\n";
+  const std::vector<std::string> fields =
+      archive::NameFields(archive.head, archive.inspection.count);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    text += archive::FormatOrderLine(fields[i], platform::PathToUtf8(plan.files[i])) + "\n";
+  }
+  OutputFile out(path);
+  if (!out.Open() || !out.Write(text.data(), text.size()) || !out.Commit()) {
+    PrintError(shown + ": cannot be written");
+    return false;
+  }
+  *note = ", their order to " + shown;
+  return true;
 }
 
 }  // namespace
@@ -195,29 +194,9 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
   }
   if (unknown) return kExitProblems;
 
-  // File names are settled over the whole index, so an entry gets the same
-  // file whichever entries are asked for: first every name's first entry,
-  // then numbered names for the later ones, stepping over names in use.
-  // Case is ignored because Windows ignores it.
-  std::vector<fs::path> file_names(entries.size());
-  std::vector<std::string> refusals(entries.size());
-  std::vector<bool> numbered(entries.size(), false);
-  std::set<std::string> taken;
-  for (const archive::InspectedEntry& entry : entries) {
-    refusals[entry.position] = NameRefusal(entry, &file_names[entry.position]);
-    if (!refusals[entry.position].empty()) continue;
-    numbered[entry.position] = !taken.insert(archive::UpperCaseName(entry.name)).second;
-    if (entry.out_of_bounds) refusals[entry.position] = "its data ends past the end of the file";
-  }
-  for (const archive::InspectedEntry& entry : entries) {
-    if (!numbered[entry.position]) continue;
-    std::string candidate;
-    unsigned suffix = 0;
-    do {
-      candidate = entry.name + "." + std::to_string(++suffix);
-    } while (!taken.insert(archive::UpperCaseName(candidate)).second);
-    platform::Cp932ToFileName(candidate, &file_names[entry.position]);
-  }
+  const FilePlan plan = PlanFiles(entries);
+  const std::vector<fs::path>& file_names = plan.files;
+  const std::vector<std::string>& refusals = plan.refusals;
 
   const fs::path target_dir = platform::PathFromUtf8(directory);
   std::error_code error;
@@ -266,8 +245,12 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     }
     ++written;
   }
+  std::string order_note;
+  if (names.empty()) {
+    failed = !WriteOrderFile(archive, plan, directory, force, &order_note) || failed;
+  }
   PrintLine(std::to_string(written) + (written == 1 ? " entry" : " entries") + " written to " +
-            directory);
+            directory + order_note);
   return failed ? kExitProblems : kExitOk;
 }
 
@@ -344,177 +327,6 @@ int StatusCommand(const std::string& archive_path) {
 
 namespace {
 
-struct Candidate {
-  fs::path path;
-  std::string shown;   // UTF-8, for messages
-  std::string stored;  // the entry name it becomes; empty when it has none
-  std::string problem;
-  bool hidden = false;  // a dot-file: never packed
-  bool folder = false;
-};
-
-// The folder's entries as candidates; false after reporting when it cannot be listed.
-bool ListCandidates(const std::string& directory, std::vector<Candidate>* candidates) {
-  const fs::path source = platform::PathFromUtf8(directory);
-  std::error_code error;
-  if (!fs::exists(source, error)) {
-    PrintError(directory + ": does not exist");
-    return false;
-  }
-  if (!fs::is_directory(source, error)) {
-    PrintError(directory + ": not a folder");
-    return false;
-  }
-  for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
-    Candidate candidate;
-    candidate.path = it->path();
-    candidate.shown = platform::PathToUtf8(it->path());
-    candidate.hidden = platform::PathToUtf8(it->path().filename()).compare(0, 1, ".") == 0;
-    std::error_code type_error;
-    candidate.folder = it->is_directory(type_error);
-    std::string cp932;
-    if (!platform::FileNameToCp932(it->path().filename(), &cp932)) {
-      candidate.problem = "the name cannot be written in CP932";
-    } else {
-      candidate.stored = archive::UpperCaseName(cp932);
-      candidate.problem = archive::StoredNameProblem(cp932);
-      if (candidate.problem.empty() && !it->is_regular_file(type_error)) {
-        candidate.problem = candidate.folder ? "a folder, not a file" : "not a regular file";
-      }
-    }
-    candidates->push_back(candidate);
-  }
-  if (error) {
-    PrintError(directory + ": cannot be listed");
-    return false;
-  }
-  std::sort(candidates->begin(), candidates->end(),
-            [](const Candidate& a, const Candidate& b) { return a.shown < b.shown; });
-  return true;
-}
-
-// Says which files are skipped as hidden; false after naming the subfolders,
-// which pack does not enter, in one message.
-bool NoteHiddenAndFolders(const std::string& directory, const std::vector<Candidate>& candidates) {
-  std::vector<std::string> folders;
-  for (const Candidate& candidate : candidates) {
-    if (candidate.hidden) {
-      PrintError(candidate.shown + ": skipped, a hidden file");
-    } else if (candidate.folder) {
-      folders.push_back(platform::PathToUtf8(candidate.path.filename()));
-    }
-  }
-  if (folders.empty()) return true;
-  PrintError(directory + ": holds " + (folders.size() == 1 ? "a folder" : "folders") +
-             ", which pack does not enter: " + Join(folders, ", "));
-  return false;
-}
-
-// Every visible file, by stored name; false after reporting refusals.
-bool ChooseAll(const std::vector<Candidate>& candidates, std::vector<const Candidate*>* chosen) {
-  bool refused = false;
-  for (const Candidate& candidate : candidates) {
-    if (candidate.hidden || candidate.folder) continue;
-    if (!candidate.problem.empty()) {
-      PrintError(candidate.shown + ": " + candidate.problem);
-      refused = true;
-    } else {
-      chosen->push_back(&candidate);
-    }
-  }
-  std::sort(chosen->begin(), chosen->end(),
-            [](const Candidate* a, const Candidate* b) { return a->stored < b->stored; });
-  for (std::size_t i = 1; i < chosen->size(); ++i) {
-    if ((*chosen)[i]->stored != (*chosen)[i - 1]->stored) continue;
-    PrintError((*chosen)[i - 1]->shown + " and " + (*chosen)[i]->shown +
-               ": the same entry name once upper-cased");
-    refused = true;
-  }
-  return !refused;
-}
-
-// The files the order names, in its order; every visible file must be
-// named. false after reporting refusals.
-bool ChooseInOrder(const std::vector<Candidate>& candidates, const std::string& directory,
-                   const std::string& order, std::vector<const Candidate*>* chosen) {
-  std::ifstream list(platform::PathFromUtf8(order));
-  if (!list) {
-    const bool exists = fs::exists(platform::PathFromUtf8(order));
-    PrintError(order + (exists ? ": cannot be opened" : ": does not exist"));
-    return false;
-  }
-  bool refused = false;
-  std::set<std::string> listed;
-  std::set<const Candidate*> named;
-  std::string line;
-  for (int number = 1; std::getline(list, line); ++number) {
-    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-    const std::string name = Trim(line);
-    if (name.empty() || name[0] == '#') continue;
-    const std::string where = order + ":" + std::to_string(number) + ": " + name + ": ";
-    std::string cp932;
-    if (!platform::Utf8ToCp932Strict(name, &cp932)) {
-      PrintError(where + "cannot be written in CP932");
-      refused = true;
-      continue;
-    }
-    const std::string stored = archive::UpperCaseName(cp932);
-    if (!listed.insert(stored).second) {
-      PrintError(where + "listed twice");
-      refused = true;
-      continue;
-    }
-    std::vector<const Candidate*> matches;
-    for (const Candidate& candidate : candidates) {
-      if (candidate.stored == stored) matches.push_back(&candidate);
-    }
-    named.insert(matches.begin(), matches.end());
-    std::string problem;
-    if (matches.size() != 1) {
-      problem = matches.empty() ? "no such file in " + directory : "more than one file has this name";
-    } else if (matches[0]->hidden) {
-      problem = "a hidden file, never packed";
-    } else {
-      problem = matches[0]->problem;
-    }
-    if (problem.empty()) {
-      chosen->push_back(matches[0]);
-    } else {
-      PrintError(where + problem);
-      refused = true;
-    }
-  }
-  std::vector<std::string> unlisted;
-  for (const Candidate& candidate : candidates) {
-    if (!candidate.hidden && !candidate.folder && named.count(&candidate) == 0) {
-      unlisted.push_back(platform::PathToUtf8(candidate.path.filename()));
-    }
-  }
-  if (!unlisted.empty()) {
-    PrintError(order + ": does not list " + Join(unlisted, ", ") + " (every file in " + directory +
-               " must be listed)");
-    refused = true;
-  }
-  return !refused;
-}
-
-// Why `target` cannot take a new archive made from `inputs`; empty when it can.
-std::string OutputRefusal(const std::string& shown, const std::vector<fs::path>& inputs) {
-  const fs::path target = platform::PathFromUtf8(shown);
-  std::error_code error;
-  if (fs::is_directory(target, error)) return "is a folder";
-  // The archive is written beside its name first: that name must not be an input either.
-  const fs::path temporary = OutputFile::TemporaryPath(target);
-  for (const fs::path& input : inputs) {
-    if (SameFile(target, input)) return "is one of the inputs; choose another output";
-    if (SameFile(temporary, input)) {
-      return "would be written through " + platform::PathToUtf8(temporary) +
-             ", one of the inputs; choose another output";
-    }
-  }
-  return std::string();
-}
-
 // Why the archive's last entries are not this build's payloads; empty when they are.
 std::string NotPatchedReason(ArchiveFile* archive, const std::vector<std::string>& names,
                              const std::vector<archive::ExpectedPayload>& payloads) {
@@ -545,60 +357,10 @@ bool CopyRange(ArchiveFile* archive, const archive::InspectedEntry& entry, Outpu
 
 }  // namespace
 
-int PackCommand(const std::string& directory, const std::string& archive_path,
-                const std::string& order) {
-  std::vector<Candidate> candidates;
-  if (!ListCandidates(directory, &candidates)) return kExitProblems;
-  bool chosen_ok = NoteHiddenAndFolders(directory, candidates);
-  std::vector<const Candidate*> chosen;
-  chosen_ok = (order.empty() ? ChooseAll(candidates, &chosen)
-                             : ChooseInOrder(candidates, directory, order, &chosen)) &&
-              chosen_ok;
-  if (!chosen_ok) return kExitProblems;
-
-  std::vector<fs::path> inputs;
-  if (!order.empty()) inputs.push_back(platform::PathFromUtf8(order));
-  for (const Candidate* candidate : chosen) inputs.push_back(candidate->path);
-  const std::string refusal = OutputRefusal(archive_path, inputs);
-  if (!refusal.empty()) {
-    PrintError(archive_path + ": " + refusal);
-    return kExitProblems;
-  }
-
-  std::error_code error;
-  std::vector<std::string> contents(chosen.size());
-  std::vector<archive::PackEntry> entries;
-  for (std::size_t i = 0; i < chosen.size(); ++i) {
-    std::ifstream in(chosen[i]->path, std::ios::binary);
-    const std::uintmax_t size = fs::file_size(chosen[i]->path, error);
-    if (error || !in || size > archive::kLargestArchive ||
-        !ReadAt(in, 0, static_cast<std::size_t>(size), &contents[i])) {
-      PrintError(chosen[i]->shown + ": cannot be read");
-      return kExitProblems;
-    }
-    entries.push_back({chosen[i]->stored, contents[i]});
-  }
-  std::string packed;
-  std::string pack_error;
-  if (!archive::PackArchive(entries, &packed, &pack_error)) {
-    PrintError(platform::Cp932ToUtf8ForDisplay(pack_error));
-    return kExitProblems;
-  }
-
-  OutputFile out(platform::PathFromUtf8(archive_path));
-  if (!out.Open() || !out.Write(packed.data(), packed.size()) || !out.Commit()) {
-    PrintError(archive_path + ": cannot be written");
-    return kExitProblems;
-  }
-  PrintLine(std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
-            " packed into " + archive_path + " (" + std::to_string(packed.size()) + " bytes)");
-  return kExitOk;
-}
-
-int UnpatchCommand(const std::string& archive_path, const std::string& output) {
+int UnpatchCommand(const std::string& archive_path, const std::string& output, bool force) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  const std::string refusal = OutputRefusal(output, {archive.path});
+  const std::string refusal = OutputRefusal(output, {archive.path}, force);
   if (!refusal.empty()) {
     PrintError(output + ": " + refusal);
     return kExitProblems;

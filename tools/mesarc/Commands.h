@@ -18,8 +18,14 @@ int ExtractCommand(const std::string& archive, const std::string& directory,
                    const std::vector<std::string>& names, bool force);
 int CheckCommand(const std::string& archive);
 int StatusCommand(const std::string& archive);
-int PackCommand(const std::string& directory, const std::string& archive, const std::string& order);
-// Writes output: the archive before the update that made the input.
-int UnpatchCommand(const std::string& archive, const std::string& output);
+// Without order, follows the order file extract left in directory, if any.
+// An existing archive is replaced only when force.
+int PackCommand(const std::string& directory, const std::string& archive, const std::string& order,
+                bool force);
+// Writes output: the archive before the update that made the input. An
+// existing output is replaced only when force.
+int UnpatchCommand(const std::string& archive, const std::string& output, bool force);
+// Exit 0 when the archives are the same, 1 when they differ.
+int DiffCommand(const std::string& first, const std::string& second, bool json);
 
 }  // namespace mesarc

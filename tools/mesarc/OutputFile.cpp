@@ -52,4 +52,33 @@ void OutputFile::Discard() {
   ok_ = false;
 }
 
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+bool IsOutputOrTemporary(const std::filesystem::path& path, const std::filesystem::path& target) {
+  return SameFile(path, target) || SameFile(path, OutputFile::TemporaryPath(target));
+}
+
+std::string OutputRefusal(const std::string& shown, const std::vector<std::filesystem::path>& inputs,
+                          bool force) {
+  const std::filesystem::path target = platform::PathFromUtf8(shown);
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) return "is a folder";
+  // The file is written beside its name first: that name must not be an input either.
+  const std::filesystem::path temporary = OutputFile::TemporaryPath(target);
+  for (const std::filesystem::path& input : inputs) {
+    if (SameFile(target, input)) return "is one of the inputs; choose another output";
+    if (SameFile(temporary, input)) {
+      return "would be written through " + platform::PathToUtf8(temporary) +
+             ", one of the inputs; choose another output";
+    }
+  }
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
+    return "exists (--force replaces it)";
+  }
+  return std::string();
+}
+
 }  // namespace mesarc

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace mesarc {
 
@@ -34,5 +36,17 @@ class OutputFile {
   std::FILE* file_ = nullptr;
   bool ok_ = true;
 };
+
+// Whether two paths name the same existing file (device and inode, or the
+// platform's file index).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Whether path is the output target or the temporary file it is written through.
+bool IsOutputOrTemporary(const std::filesystem::path& path, const std::filesystem::path& target);
+
+// Why the output (UTF-8, as given) cannot take a new file made from inputs;
+// empty when it can. An existing file is replaced only when force.
+std::string OutputRefusal(const std::string& shown, const std::vector<std::filesystem::path>& inputs,
+                          bool force);
 
 }  // namespace mesarc

@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   });
 
   std::string archive;
+  std::string second;
   std::string directory = ".";
   std::string order;
   std::string output;
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
   list->add_option("ARCHIVE", archive, "The archive")->required();
   list->add_flag("--json", json, "A JSON array of objects, for scripts");
 
-  CLI::App* extract = app.add_subcommand("extract", "Writes entries as files, duplicates as NAME.1, NAME.2, ...");
+  CLI::App* extract = app.add_subcommand(
+      "extract", "Writes entries as files, duplicates as NAME.1, NAME.2, ..., and their order for pack");
   extract->add_option("ARCHIVE", archive, "The archive")->required();
   extract->add_option("NAME", names, "Only the entries with these names (case ignored)");
   extract->add_option("-o,--output", directory, "The folder to write to (made when missing)")->capture_default_str();
@@ -70,12 +72,22 @@ int main(int argc, char** argv) {
   CLI::App* pack = app.add_subcommand("pack", "Builds an archive from the files in a folder");
   pack->add_option("DIR", directory, "The folder of entry files")->required();
   pack->add_option("-o,--output", archive, "The archive to write")->required();
-  pack->add_option("--order", order, "A file listing every file to pack, one name a line, in order");
+  pack->add_option("--order", order,
+                   "A file listing every file to pack, one a line, in order (default: DIR/.mesarc-order, "
+                   "which extract writes, when there)");
+  pack->add_flag("--force", force, "Replace ARCHIVE when it exists");
 
   CLI::App* unpatch = app.add_subcommand(
       "unpatch", "Writes the archive as it was before the last update by this build");
   unpatch->add_option("ARCHIVE", archive, "The updated archive (never changed)")->required();
   unpatch->add_option("-o,--output", output, "The archive to write")->required();
+  unpatch->add_flag("--force", force, "Replace the output when it exists");
+
+  CLI::App* diff = app.add_subcommand(
+      "diff", "Entries added, removed, renamed with __, moved or changed from A to B; exit 0 same, 1 differ, 2 unreadable");
+  diff->add_option("A", archive, "The first archive")->required();
+  diff->add_option("B", second, "The second archive")->required();
+  diff->add_flag("--json", json, "A JSON object, for scripts");
 
   // Windows passes narrow arguments in the ANSI code page; these are UTF-8 everywhere.
   const std::vector<std::string> arguments = platform::Utf8Arguments(argc, argv);
@@ -97,8 +109,9 @@ int main(int argc, char** argv) {
     if (extract->parsed()) return mesarc::ExtractCommand(archive, directory, names, force);
     if (check->parsed()) return mesarc::CheckCommand(archive);
     if (status->parsed()) return mesarc::StatusCommand(archive);
-    if (unpatch->parsed()) return mesarc::UnpatchCommand(archive, output);
-    return mesarc::PackCommand(directory, archive, order);
+    if (unpatch->parsed()) return mesarc::UnpatchCommand(archive, output, force);
+    if (diff->parsed()) return mesarc::DiffCommand(archive, second, json);
+    return mesarc::PackCommand(directory, archive, order, force);
   } catch (const std::bad_alloc&) {
     mesarc::PrintError("out of memory");
   } catch (const std::exception& error) {
