@@ -62,17 +62,22 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// Order-file text back to CP932 bytes; false with *error saying why.
-bool Unescape(const std::string& text, std::string* bytes, std::string* error) {
+// Order-file text back to bytes, the text between escapes converted to
+// CP932 when to_cp932 (entry names) and kept as UTF-8 otherwise (file
+// names); false with *error saying why.
+bool Unescape(const std::string& text, bool to_cp932, std::string* bytes, std::string* error) {
   bytes->clear();
-  std::string run;  // UTF-8 text waiting for conversion
+  std::string run;  // text waiting for conversion
   const auto flush = [&]() {
     std::string cp932;
-    if (!platform::Utf8ToCp932Strict(run, &cp932)) {
+    if (!to_cp932) {
+      *bytes += run;
+    } else if (platform::Utf8ToCp932Strict(run, &cp932)) {
+      *bytes += cp932;
+    } else {
       *error = "\"" + run + "\" cannot be written in CP932";
       return false;
     }
-    *bytes += cp932;
     run.clear();
     return true;
   };
@@ -127,7 +132,17 @@ std::string EscapeNameField(std::string_view field) {
 }
 
 std::string FormatOrderLine(std::string_view field, const std::string& file_utf8) {
-  return EscapeNameField(field) + "\t" + file_utf8;
+  std::string file;
+  for (std::size_t i = 0; i < file_utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(file_utf8[i]);
+    const bool at_edge = i == 0 || i + 1 == file_utf8.size();
+    if (NeedsEscape(byte, at_edge) && byte != '#') {
+      AppendByteEscape(&file, byte);
+    } else {
+      file += file_utf8[i];
+    }
+  }
+  return EscapeNameField(field) + "\t" + file;
 }
 
 OrderLineKind ParseOrderLine(std::string line, OrderLine* parsed, std::string* error) {
@@ -135,19 +150,22 @@ OrderLineKind ParseOrderLine(std::string line, OrderLine* parsed, std::string* e
   if (line.empty() || line[0] == '#') return OrderLineKind::kNone;
   const std::size_t tab = line.find('\t');
   parsed->exact = tab != std::string::npos;
-  parsed->file = Trim(parsed->exact ? line.substr(tab + 1) : line);
-  const std::string name_text = parsed->exact ? Trim(line.substr(0, tab)) : line;
-  if (parsed->exact && (parsed->file.empty() || name_text.empty())) {
-    *error = "an entry name and a file name, one tab between them, or a file name alone";
-    return OrderLineKind::kBad;
-  }
   if (!parsed->exact) {
     // A file name alone is the file's name, taken as written.
+    parsed->file = line;
     if (platform::Utf8ToCp932Strict(line, &parsed->name)) return OrderLineKind::kEntry;
     *error = "cannot be written in CP932";
     return OrderLineKind::kBad;
   }
-  return Unescape(name_text, &parsed->name, error) ? OrderLineKind::kEntry : OrderLineKind::kBad;
+  const std::string name_text = Trim(line.substr(0, tab));
+  const std::string file_text = Trim(line.substr(tab + 1));
+  if (file_text.empty() || name_text.empty()) {
+    *error = "an entry name and a file name, one tab between them, or a file name alone";
+    return OrderLineKind::kBad;
+  }
+  const bool ok = Unescape(name_text, true, &parsed->name, error) &&
+                  Unescape(file_text, false, &parsed->file, error);
+  return ok ? OrderLineKind::kEntry : OrderLineKind::kBad;
 }
 
 std::string NameFieldProblem(std::string_view field) {

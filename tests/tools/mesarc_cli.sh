@@ -458,6 +458,114 @@ run unpatch original.arc.updated -o replaced.arc --force
 check "unpatch --force replaces an existing output" test "$rc $(entries replaced.arc)" = "0 $(entries original.arc)"
 check "no temporary file is left by unpatch" no_leftovers "$WORK"
 
+# --- extract, edit, pack: the archive given back ---------------------------------
+# Generated archives that check passes: lower case, dot names, repeats, "__"
+# names, double-byte names, bytes kept after a name's NUL. Extract then pack
+# must give each back byte for byte.
+roundtrip=$(python3 - "$MESARC" <<'PY'
+import os, random, struct, subprocess, sys, tempfile
+mesarc, rng = sys.argv[1], random.Random(17)
+names = [b"T27C.MES", b"t27c.mes", b".dot", b"_.dot", b"A.MES", b"A.MES.1", b"A.MES__", b"#HASH", b" LEAD",
+         b"\x83\x5c.MES", b"\x93\xfa\x96\x7b.MES", b"x", b"ABCDEFGHIJKLMNOPQRS.MES"]
+def build(entries):
+    index, data, at = b"", b"", 4 + 32 * len(entries)
+    for field, body in entries:
+        index += bytes(b ^ 0x6B for b in field) + struct.pack("<II", len(body) ^ 0x2C9E4A17, at ^ 0x4B1D7E63)
+        data, at = data + body, at + len(body)
+    return struct.pack("<I", len(entries)) + index + data
+def run(*args):
+    return subprocess.run([mesarc, *args], capture_output=True).returncode
+failures = []
+with tempfile.TemporaryDirectory() as work:
+    for case in range(30):
+        entries = []
+        for _ in range(rng.randrange(0, 9)):
+            name = rng.choice(names)
+            tail = bytes(rng.randrange(256) for _ in range(rng.randrange(0, 24 - len(name)))) if rng.random() < 0.4 else b""
+            field = (name + b"\0" + tail + b"\0" * 24)[:24]
+            entries.append((field, bytes(rng.randrange(256) for _ in range(rng.randrange(0, 40)))))
+        arc, out, again = (os.path.join(work, f"{case}{x}") for x in (".arc", "-x", "-again.arc"))
+        open(arc, "wb").write(build(entries))
+        steps = [run("check", arc), run("extract", arc, "-o", out), run("pack", out, "-o", again)]
+        if steps != [0, 0, 0] or open(again, "rb").read() != open(arc, "rb").read():
+            failures.append(f"case {case}: exits {steps}")
+print(len(failures), *failures[:3])
+PY
+)
+check "extract then pack gives back generated archives byte for byte" test "$roundtrip" = 0
+
+make_archive clean.arc T27C.MES=old C_TALK00.MES=talk hex:412e4d455300ee01=a a.mes=lower EMPTY.MES=
+update clean.arc
+update clean.arc.updated
+run extract clean.arc.updated.updated -o twice
+check "extract writes the order beside the entries" out_has "their order to twice/.mesarc-order"
+check "repeated superseded names map back to themselves" grep -qP '^T27C\.MES__\tT27C\.MES__\.1$' twice/.mesarc-order
+check "bytes after a name's NUL are in the order" grep -qP '^A\.MES\\x00\\xee\\x01\tA\.MES$' twice/.mesarc-order
+run pack twice -o twice.arc
+check "pack follows the order it finds" out_has "in the order of twice/.mesarc-order"
+check "an archive updated twice packs back byte for byte" same_bytes twice.arc clean.arc.updated.updated
+run status twice.arc
+check "status on the repacked archive" test "$rc $out" = "0 patched"
+run unpatch twice.arc -o twice-undone.arc
+"$MESARC" unpatch clean.arc.updated.updated -o twice-undone-original.arc >/dev/null
+check "unpatch on the repacked archive as on the original" same_bytes twice-undone.arc twice-undone-original.arc
+printf 'changed!' >twice/A.MES
+run pack twice -o edited.arc
+run diff clean.arc.updated.updated edited.arc
+check "an edit changes only that entry" test "$rc $out" = "1 changed  #2 A.MES; 1 -> 8 bytes
+clean.arc.updated.updated -> edited.arc: 1 changed"
+run check edited.arc
+check "the edited archive keeps the layout" exit_is 0
+printf 'NEW.MES\n' >>twice/.mesarc-order && printf 'new' >twice/new.mes
+run pack twice -o added.arc
+check "a file named alone in the order is stored upper-cased" grep -qE '^ +15  NEW\.MES ' <<<"$("$MESARC" list added.arc)"
+printf 'other' >twice/other.mes
+run pack twice -o never.arc
+check "a file the order does not list is refused" err_has "twice/.mesarc-order: does not list other.mes"
+run pack twice -o never.arc --order order.txt
+check "--order wins over the order file" err_has "order.txt:2: c.mes: no such file in twice"
+run extract clean.arc -o twice
+check "extract keeps an order file that exists" err_has "twice/.mesarc-order: not written: exists"
+run extract unsafe.arc -o unsafe-again
+check "no order when entries are left out" err_has "no .mesarc-order written"
+
+# --- diff -------------------------------------------------------------------------
+run diff clean.arc clean.arc.updated
+check "diff of an update fails" exit_is 1
+check "diff shows the five superseded and five new entries" test "$(grep -c '^renamed  ' <<<"$out") $(grep -c '^added    ' <<<"$out") $(wc -l <<<"$out")" = "2 5 8"
+check "diff names a superseded entry by position" out_has "renamed  #0 T27C.MES -> T27C.MES__"
+check "diff names a new entry by position and size" out_has "added    #9 T09C.MES, 3955 bytes"
+check "diff sums up" out_has "clean.arc -> clean.arc.updated: 2 renamed, 5 added"
+run diff clean.arc.updated clean.arc --json
+printf '%s' "$out" >diff.json
+check "diff --json" test "$(json_query diff.json '[d["kind"] for d in e["differences"]].count("removed"), e["equal"]')" = "(5, False)"
+run diff twice.arc clean.arc.updated.updated
+check "diff of the same bytes succeeds" test "$rc $out" = "0 twice.arc and clean.arc.updated.updated: the same bytes"
+run diff clean.arc in
+check "diff of something unreadable" exit_is 2
+run diff clean.arc cut.arc
+check "a file that is no archive says so first" err_has "mesarc: cut.arc: not a message archive: "
+
+# --- no output is clobbered ---------------------------------------------------------
+mkdir gf && printf 1 >gf/A.MES
+run pack gf -o gf/OUT.ARC
+cp gf/OUT.ARC first-out.arc
+run pack gf -o gf/OUT.ARC
+check "pack into its own folder again needs --force" test "$rc $err" = "1 mesarc: gf/OUT.ARC: exists (--force replaces it)"
+printf 'crash' >gf/OUT.ARC.mesarc-new
+run pack gf -o gf/../gf/OUT.ARC --force
+check "pack never packs its own output or temporary file" test "$rc $(sed -n 2p <<<"$err")" = "0 mesarc: gf/OUT.ARC.mesarc-new: skipped, the archive being written"
+check "the archive holds only the folder's entry" same_bytes gf/OUT.ARC first-out.arc
+rm -rf gf
+# ナ is 0x83 0x69: its second byte is the letter i.
+mkdir nana && printf 1 >nana/ナナ.MES
+run pack nana -o never.arc
+check "a name problem names the character, its bytes, why and what to do" \
+  err_has "the character ナ (bytes 83 69) ends in a lower-case letter byte ('i'), which the updater's lookup upper-cases, so it could never find this entry; rename the file, or give it another entry name"
+printf 'NANA.MES\tナナ.MES\n' >nana.order
+run pack nana -o nana.arc --order nana.order
+check "another entry name in the order file packs it" test "$rc $("$MESARC" list nana.arc | awk 'NR == 2 {print $2}')" = "0 NANA.MES"
+
 # --- no command changes its input ----------------------------------------------
 check "list, extract, check and status leave the archive alone" same_bytes broken.arc broken-before.arc
 
@@ -467,7 +575,7 @@ check "no command is a usage error" one_error
 run frobnicate x
 check "an unknown command is a usage error" one_error
 check "an unknown command is named, with the commands" \
-  err_has "unknown command 'frobnicate'; the commands are list, extract, check, status, pack, unpatch"
+  err_has "unknown command 'frobnicate'; the commands are list, extract, check, status, pack, unpatch, diff"
 run --version
 check "--version prints the version" grep -qE '^mesarc [0-9]+\.[0-9]+' <<<"$out"
 run --help

@@ -23,7 +23,8 @@ namespace mesarc {
 namespace {
 
 const char kRenameAdvice[] =
-    "; rename the file, or give it another entry name in the order file (ENTRY<tab>FILE)";
+    "; rename the file, or give it another entry name in an order file (--order, or .mesarc-order in "
+    "the folder) with a line NAME<tab>FILE";
 
 struct Candidate {
   fs::path path;
