@@ -67,7 +67,7 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
   for (const PackEntry& entry : entries) {
     const std::string problem = EntryProblem(entry);
     if (!problem.empty()) {
-      *error = std::string(NameInField(entry.name)) + ": " + problem;
+      *error = (entry.exact ? std::string(NameInField(entry.name)) : entry.name) + ": " + problem;
       return false;
     }
     const auto added =
