@@ -1,7 +1,10 @@
 // mesarc's inspector and packer. Each input is inspected as an archive (its
 // verdict must match the updater's reader, run on the in-memory backend),
 // and also read as a list of entries to pack: an archive packed from them
-// must inspect clean and give back the same names, sizes and bytes.
+// must inspect clean and give back the same names, sizes and bytes. Every
+// archive that check passes, given or packed, must come back byte for byte
+// from extract and pack: its name fields through order-file lines, its data
+// as it lies.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "archive/ArchivePacker.h"
+#include "archive/EntryOrder.h"
 #include "archive/IndexScan.h"
 #include "archive/MesArchive.h"
 #include "platform/memory/MemorySystem.h"
@@ -62,14 +66,41 @@ void Inspect(std::string_view bytes) {
   }
 }
 
-// The input as entries: a name length byte (0..31), the name, a two-byte
-// data length, the data (cut short at the end of the input).
+// What extract then pack make of a clean archive, in memory.
+std::string Repack(std::string_view bytes, const archive::Inspection& inspection) {
+  const std::vector<std::string> fields = archive::NameFields(bytes, inspection.count);
+  std::vector<archive::PackEntry> entries;
+  for (const archive::InspectedEntry& entry : inspection.entries) {
+    archive::OrderLine line;
+    std::string error;
+    const std::string text = archive::FormatOrderLine(fields[entry.position], "FILE");
+    Check(archive::ParseOrderLine(text, &line, &error) == archive::OrderLineKind::kEntry && line.exact,
+          "an order line reads back");
+    entries.push_back({line.name, bytes.substr(entry.offset, entry.size), true});
+  }
+  std::string packed;
+  std::string error;
+  Check(archive::PackArchive(entries, &packed, &error), "a clean archive's entries pack");
+  return packed;
+}
+
+void RoundTrip(std::string_view bytes) {
+  const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
+  if (!inspection.readable || !archive::FindProblems(inspection).empty()) return;
+  Check(Repack(bytes, inspection) == bytes, "extract then pack gives the archive back");
+}
+
+// The input as entries: a name byte (its low five bits the name's length,
+// its top bit an exact name field), the name, a two-byte data length, the
+// data (cut short at the end of the input).
 std::vector<archive::PackEntry> EntriesFrom(std::string_view bytes) {
   std::vector<archive::PackEntry> entries;
   std::size_t i = 0;
   while (i < bytes.size() && entries.size() < 64) {
-    const std::size_t name_size = static_cast<unsigned char>(bytes[i++]) % 32;
+    const auto name_byte = static_cast<unsigned char>(bytes[i++]);
+    const std::size_t name_size = name_byte % 32;
     archive::PackEntry entry;
+    entry.exact = (name_byte & 0x80) != 0;
     entry.name = std::string(bytes.substr(i, name_size));
     i = std::min(bytes.size(), i + name_size);
     std::size_t data_size = 0;
@@ -83,11 +114,19 @@ std::vector<archive::PackEntry> EntriesFrom(std::string_view bytes) {
   return entries;
 }
 
+std::string StoredName(const archive::PackEntry& entry) {
+  return entry.exact ? std::string(archive::NameInField(entry.name)) : archive::UpperCaseName(entry.name);
+}
+
+// Exact names may repeat (archives hold repeats); others must differ from
+// every earlier name.
 bool StorableAndDistinct(const std::vector<archive::PackEntry>& entries) {
   std::set<std::string> stored;
   for (const archive::PackEntry& entry : entries) {
-    if (!archive::StoredNameProblem(entry.name).empty()) return false;
-    if (!stored.insert(archive::UpperCaseName(entry.name)).second) return false;
+    const std::string problem = entry.exact ? archive::NameFieldProblem(entry.name)
+                                            : archive::StoredNameProblem(entry.name);
+    if (!problem.empty()) return false;
+    if (!stored.insert(archive::UpperCaseName(StoredName(entry))).second && !entry.exact) return false;
   }
   return true;
 }
@@ -107,11 +146,12 @@ void PackAndInspect(std::string_view bytes) {
   Check(inspection.trailing_bytes == 0, "nothing after the last entry");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const archive::InspectedEntry& entry = inspection.entries[i];
-    Check(entry.name == archive::UpperCaseName(entries[i].name), "name");
+    Check(entry.name == StoredName(entries[i]), "name");
     Check(entry.size == entries[i].data.size(), "size");
     Check(packed.compare(entry.offset, entry.size, entries[i].data) == 0, "bytes");
   }
   Check(UpdaterOpens(packed), "the updater opens a packed archive");
+  RoundTrip(packed);
 }
 
 }  // namespace
@@ -124,6 +164,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   Inspect(bytes);
+  RoundTrip(bytes);
   PackAndInspect(bytes);
   Check(Memory().OpenCount() == 0, "no handle left open");
   return 0;
