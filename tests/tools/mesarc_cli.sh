@@ -494,7 +494,8 @@ PY
 )
 check "extract then pack gives back generated archives byte for byte" test "$roundtrip" = 0
 
-make_archive clean.arc T27C.MES=old C_TALK00.MES=talk hex:412e4d455300ee01=a a.mes=lower EMPTY.MES=
+make_archive clean.arc T27C.MES=old C_TALK00.MES=talk hex:412e4d455300ee01=a a.mes=lower EMPTY.MES= \
+  C_TALK80.MES=80 C_TALK90.MES=90 T09C.MES=09
 update clean.arc
 update clean.arc.updated
 run extract clean.arc.updated.updated -o twice
@@ -518,7 +519,7 @@ run check edited.arc
 check "the edited archive keeps the layout" exit_is 0
 printf 'NEW.MES\n' >>twice/.mesarc-order && printf 'new' >twice/new.mes
 run pack twice -o added.arc
-check "a file named alone in the order is stored upper-cased" grep -qE '^ +15  NEW\.MES ' <<<"$("$MESARC" list added.arc)"
+check "a file named alone in the order is stored upper-cased" grep -qE '^ +18  NEW\.MES ' <<<"$("$MESARC" list added.arc)"
 printf 'other' >twice/other.mes
 run pack twice -o never.arc
 check "a file the order does not list is refused" err_has "twice/.mesarc-order: does not list other.mes"
@@ -532,10 +533,10 @@ check "no order when entries are left out" err_has "no .mesarc-order written"
 # --- diff -------------------------------------------------------------------------
 run diff clean.arc clean.arc.updated
 check "diff of an update fails" exit_is 1
-check "diff shows the five superseded and five new entries" test "$(grep -c '^renamed  ' <<<"$out") $(grep -c '^added    ' <<<"$out") $(wc -l <<<"$out")" = "2 5 8"
+check "diff shows the five superseded and five new entries" test "$(grep -c '^renamed  ' <<<"$out") $(grep -c '^added    ' <<<"$out") $(wc -l <<<"$out")" = "5 5 11"
 check "diff names a superseded entry by position" out_has "renamed  #0 T27C.MES -> T27C.MES__"
-check "diff names a new entry by position and size" out_has "added    #9 T09C.MES, 3955 bytes"
-check "diff sums up" out_has "clean.arc -> clean.arc.updated: 2 renamed, 5 added"
+check "diff names a new entry by position and size" out_has "added    #12 T09C.MES, 3955 bytes"
+check "diff sums up" out_has "clean.arc -> clean.arc.updated: 5 renamed, 5 added"
 run diff clean.arc.updated clean.arc --json
 printf '%s' "$out" >diff.json
 check "diff --json" test "$(json_query diff.json '[d["kind"] for d in e["differences"]].count("removed"), e["equal"]')" = "(5, False)"
