@@ -184,7 +184,7 @@ bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t of
   FILE* out = FileOf(stream);
   // The kernel writes at the descriptor's position, so what the stream holds goes first.
   if (std::fflush(out) != 0) {
-    FailWithErrno();
+    FailWithErrnoOn(fileno(out));
     *result = CopyResult::kWriteFailed;
     return true;
   }
