@@ -13,6 +13,7 @@ mesarc=$(dirname "$mesupdate")/mesarc
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 source "$(dirname "$0")/scenario_lib.sh"
+source "$(dirname "$0")/linux_prefix_lib.sh"
 
 NL=$'\n'
 CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "
@@ -21,31 +22,6 @@ NOT_INSTALLED="[mesupdate] 「ミルカナ」がインストールされてい�
 DELETE_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc の削除に失敗しました。"
 RENAME_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc のﾘﾈｰﾑに失敗しました。"
 UNCHANGED="mesupdate: the answer was No: nothing was changed"
-
-# A prefix whose registry holds InstPath (given as Wine writes it, escaped)
-# under the key a 32-bit program reads. Sets: prefix, game (host folder).
-# make_prefix NAME ARCH INSTPATH_ESCAPED GAME_SUBDIR [KEY]
-make_prefix() {
-  local name=$1 arch=$2 value=$3 subdir=$4
-  local key=${5:-Software\\\\velk\\\\MIRKAN}
-  prefix=$root/$name
-  game=$prefix/drive_c/$subdir
-  mkdir -p "$game" "$prefix/dosdevices"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  {
-    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=%s\n\n' "$arch"
-    printf '[Software\\\\Wine] 1733550000\n#time=1db48a1f2c3d4e5\n"Version"="8.0"\n\n'
-    if [ -n "$value" ]; then
-      printf '[%s] 1733550000\n#time=1db48a1f2c3d4e5\n"InstPath"="%s"\n' "$key" "$value"
-    fi
-  } >"$prefix/system.reg"
-}
-
-# A sample archive with two of the five names among others.
-make_archive() {
-  "$fixture" make "$1" SYSTEM.MES:1200 T27C.MES:5000 C_TALK01.MES:777 T09C.MES:64 \
-    EMPTY.MES:0 T10A.MES:3000
-}
 
 # A complete archive that carries the five payloads, as an update by this
 # build leaves it, with one old entry of its own.
