@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the native unit and end-to-end
-# tests (the desktop dialogs too), the Windows tests under Wine, the reproducibility of the shipped
-# Windows programs, the fuzz smoke run. Ends with one line
-# "N passed, M failed" over every suite; exits non-zero on any failure.
+# tests (the desktop dialogs too), the Windows tests under Wine, the
+# reproducibility of the shipped Windows programs, the fuzz smoke run. Ends
+# with one line "N passed, M failed" over every suite; exits non-zero on any
+# failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
