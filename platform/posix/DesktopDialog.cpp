@@ -43,11 +43,15 @@ bool DesktopSession() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
 DesktopDialog FindDesktopDialog() {
   const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
   const bool kde = desktop && std::strstr(desktop, "KDE");
-  const DesktopDialog order[] = {{"zenity", DialogProgram::kZenity},
-                                 {"kdialog", DialogProgram::kKdialog}};
+  struct Candidate {
+    const char* name;
+    DialogProgram program;
+  };
+  const Candidate order[] = {{"zenity", DialogProgram::kZenity},
+                             {"kdialog", DialogProgram::kKdialog}};
   for (int i = 0; i < 2; ++i) {
-    const DesktopDialog& candidate = order[kde ? 1 - i : i];
-    std::string path = FindOnPath(candidate.path.c_str());
+    const Candidate& candidate = order[kde ? 1 - i : i];
+    std::string path = FindOnPath(candidate.name);
     if (!path.empty()) return {path, candidate.program};
   }
   return {"", DialogProgram::kZenity};
@@ -80,35 +84,18 @@ bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer) {
   return true;
 }
 
-const char* ZenityKind(MessageStyle style) {
-  switch (style) {
-    case MessageStyle::kQuestion: return "--question";
-    case MessageStyle::kWarning: return "--warning";
-    case MessageStyle::kInformation: break;
-  }
-  return "--info";
-}
-
-// kdialog's --sorry box carries the warning icon.
-const char* KdialogKind(MessageStyle style) {
-  switch (style) {
-    case MessageStyle::kQuestion: return "--yesno=";
-    case MessageStyle::kWarning: return "--sorry=";
-    case MessageStyle::kInformation: break;
-  }
-  return "--msgbox=";
-}
-
 }  // namespace
 
 std::vector<std::string> DialogArguments(DialogProgram program, const ShownMessage& message) {
   // Values joined to their options: a text that starts with '-' stays a value.
   if (program == DialogProgram::kKdialog) {
-    return {"--title=" + message.caption, KdialogKind(message.style) + message.text};
+    // Its --sorry box carries the warning icon.
+    const char* kind = ForStyle(message.style, "--yesno=", "--sorry=", "--msgbox=");
+    return {"--title=" + message.caption, kind + message.text};
   }
   // No markup: a path may hold '&' or '<'.
-  return {ZenityKind(message.style), "--title=" + message.caption, "--text=" + message.text,
-          "--no-markup"};
+  return {ForStyle(message.style, "--question", "--warning", "--info"),
+          "--title=" + message.caption, "--text=" + message.text, "--no-markup"};
 }
 
 int RunProgram(const std::string& path, const std::vector<std::string>& arguments) {

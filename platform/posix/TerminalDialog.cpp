@@ -66,16 +66,17 @@ void AppendRecord(const std::string& line) {
   std::fclose(record);
 }
 
-const char* IconName(MessageStyle style) {
+}  // namespace
+
+const char* ForStyle(MessageStyle style, const char* question, const char* warning,
+                     const char* information) {
   switch (style) {
-    case MessageStyle::kQuestion: return "question";
-    case MessageStyle::kWarning: return "warning";
+    case MessageStyle::kQuestion: return question;
+    case MessageStyle::kWarning: return warning;
     case MessageStyle::kInformation: break;
   }
-  return "information";
+  return information;
 }
-
-}  // namespace
 
 ShownMessage ShownMessageOf(const char* text, const char* caption,
                             CaptionEncoding caption_encoding, MessageStyle style) {
@@ -86,7 +87,7 @@ ShownMessage ShownMessageOf(const char* text, const char* caption,
 void RecordMessage(const ShownMessage& message) {
   AppendRecord("BOX\t" + Escaped(message.caption) + "\t" + Escaped(message.text) + "\t" +
                (message.style == MessageStyle::kQuestion ? "yesno" : "ok") + "\t" +
-               IconName(message.style));
+               ForStyle(message.style, "question", "warning", "information"));
 }
 
 void RecordAnswer(MessageAnswer answer) {

@@ -18,6 +18,10 @@ struct ShownMessage {
 ShownMessage ShownMessageOf(const char* text, const char* caption,
                             CaptionEncoding caption_encoding, MessageStyle style);
 
+// The one of three names that goes with the style.
+const char* ForStyle(MessageStyle style, const char* question, const char* warning,
+                     const char* information);
+
 // Prints "[caption] text"; for a question adds " [y/N] " and reads one line
 // (IsYesAnswer decides). The end of input is No, and ends the prompt's line.
 MessageAnswer ShowTerminalDialog(const ShownMessage& message, std::FILE* in, std::FILE* out);
