@@ -1,6 +1,6 @@
 // The Linux entry. Unlike the Windows program, which ignores its command
-// line, this one is a Unix command: it reads its options first (--help,
-// --version, --yes; anything else is refused before any file is touched),
+// line, this one is a Unix command: it reads its options first (-h/--help,
+// --version, -y/--yes; anything else is refused before any file is touched),
 // then hands AppMain the command-line text after the program's name and the
 // show-default state, and exits with its result. When the game is not
 // installed it adds one English line on stderr saying where it looked; when
@@ -24,7 +24,8 @@ constexpr std::int32_t kExitStopped = -1;
 
 constexpr char kUsage[] =
     "Usage: mesupdate [-y|--yes]\n"
-    "       mesupdate -h|--help | --version\n"
+    "       mesupdate -h|--help\n"
+    "       mesupdate --version\n"
     "\n"
     "Updates the game's message archive mes.arc: five message files in it are\n"
     "superseded by the newer ones this program carries. The old archive is\n"
@@ -96,8 +97,9 @@ void ExplainNotInstalled() {
   if (lookup.why.empty()) {
     lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
   }
-  platform::posix::TellPlayer("not installed: searched " + prefix + "/system.reg of the Wine prefix " +
-                              prefix + " (" + PrefixSource() + "): " + lookup.why);
+  platform::posix::TellPlayer("not installed: searched " + prefix +
+                              "/system.reg of the Wine prefix " + prefix + " (" + PrefixSource() +
+                              "): " + lookup.why);
 }
 
 }  // namespace

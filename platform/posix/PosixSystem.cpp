@@ -4,10 +4,10 @@
 #include <string>
 
 #include "platform/System.h"
+#include "platform/posix/DesktopDialog.h"
 #include "platform/posix/ErrorCodes.h"
 #include "platform/posix/PayloadTable.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/DesktopDialog.h"
 #include "platform/posix/WineRegistry.h"
 
 namespace platform {
