@@ -76,6 +76,9 @@ scenario_answer_no() {
   # The end of input answers No too, and ends the prompt's line.
   out=$(WINEPREFIX=$prefix "$mesupdate" </dev/null 2>&1 | grep -v '^mesupdate: no one could be asked')
   expect_output "$name (end of input)" "$CONFIRM$NL$UNCHANGED"
+  # On a terminal too (Ctrl-D, which the terminal does not echo as a newline).
+  out=$(: | WINEPREFIX=$prefix script -qec "$(printf '%q' "$mesupdate")" /dev/null | tr -d '\r')
+  expect_output "$name (Ctrl-D on a terminal)" "$CONFIRM$NL$UNCHANGED"
   check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
   check $name "mes.arc_ written" test ! -e "$game/mes.arc_"
   finish $name
