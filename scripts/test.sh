@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the native unit and end-to-end
-# tests, the Windows tests under Wine, the reproducibility of the shipped
-# Windows programs, the fuzz smoke run. Ends with one line
-# "N passed, M failed" over every suite; exits non-zero on any failure.
+# tests (the desktop dialogs too), the Windows tests under Wine, the
+# reproducibility of the shipped Windows programs, the fuzz smoke run. Ends
+# with one line "N passed, M failed" over every suite; exits non-zero on any
+# failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -65,6 +66,10 @@ wine_runs_32bit() {
 }
 
 build native && run_ctest native
+echo "== the Linux build started without a terminal (zenity dialogs on Xvfb)"
+bash tests/e2e/desktop_e2e.sh build/native/bin 2>&1 | tee "$log_dir/e2e-desktop.log" |
+  grep -E '^(PASS|FAIL|e2e-desktop)'
+count_plain "$log_dir/e2e-desktop.log"
 if build win32; then
   file build/win32/bin/mesupdate.exe
   echo "== reproducible build (win32 preset, a second time in another folder)"

@@ -1,15 +1,17 @@
 // The Linux entry. Unlike the Windows program, which ignores its command
-// line, this one is a Unix command: it reads its options first (--help,
-// --version, --yes; anything else is refused before any file is touched),
+// line, this one is a Unix command: it reads its options first (-h/--help,
+// --version, -y/--yes; anything else is refused before any file is touched),
 // then hands AppMain the command-line text after the program's name and the
 // show-default state, and exits with its result. When the game is not
-// installed it adds one English line on stderr saying where it looked.
+// installed it adds one English line on stderr saying where it looked; when
+// the answer was No, one saying that nothing was changed.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app/AppBase.h"
+#include "platform/posix/DesktopDialog.h"
 #include "platform/posix/TerminalDialog.h"
 #include "platform/posix/WinePaths.h"
 #include "platform/posix/WineRegistry.h"
@@ -21,8 +23,9 @@ constexpr int kExitUsage = 2;
 constexpr std::int32_t kExitStopped = -1;
 
 constexpr char kUsage[] =
-    "Usage: mesupdate [--yes]\n"
-    "       mesupdate --help | --version\n"
+    "Usage: mesupdate [-y|--yes]\n"
+    "       mesupdate -h|--help\n"
+    "       mesupdate --version\n"
     "\n"
     "Updates the game's message archive mes.arc: five message files in it are\n"
     "superseded by the newer ones this program carries. The old archive is\n"
@@ -32,13 +35,20 @@ constexpr char kUsage[] =
     "HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN in the registry (system.reg) of\n"
     "the Wine prefix $WINEPREFIX, or ~/.wine when WINEPREFIX is unset.\n"
     "\n"
-    "The program asks before it changes anything: only y or yes (any case) goes\n"
-    "ahead; anything else, or the end of input, answers No.\n"
+    "The program asks before it changes anything: y, yes or \xE3\x81\xAF\xE3\x81\x84 (any case,\n"
+    "full-width letters too) goes ahead; anything else, or the end of input,\n"
+    "answers No and nothing is changed. Started without a terminal (from a file\n"
+    "manager or a launcher) in a desktop session, it asks and reports through\n"
+    "zenity or kdialog dialogs; with neither installed it answers No and says\n"
+    "why on standard error and in the journal (logger).\n"
+    "\n"
+    "A failed file operation is followed by one line on standard error: the\n"
+    "file on disk and the cause.\n"
     "\n"
     "Options:\n"
-    "  --yes      answer the question Yes without reading standard input\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
+    "  -y, --yes      answer the question Yes without reading standard input\n"
+    "  -h, --help     print this help and exit\n"
+    "      --version  print the version and exit\n"
     "\n"
     "Exit status:\n"
     "  1    the archive was updated\n"
@@ -57,11 +67,11 @@ Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc && options.error.empty(); ++i) {
     const char* argument = argv[i];
-    if (std::strcmp(argument, "--help") == 0) {
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
       options.help = true;
     } else if (std::strcmp(argument, "--version") == 0) {
       options.version = true;
-    } else if (std::strcmp(argument, "--yes") == 0) {
+    } else if (std::strcmp(argument, "--yes") == 0 || std::strcmp(argument, "-y") == 0) {
       options.yes = true;
     } else if (argument[0] == '-') {
       options.error = std::string("unrecognized option '") + argument + "'";
@@ -87,8 +97,9 @@ void ExplainNotInstalled() {
   if (lookup.why.empty()) {
     lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
   }
-  std::fprintf(stderr, "mesupdate: not installed: searched %s/system.reg of the Wine prefix %s (%s): %s\n",
-               prefix.c_str(), prefix.c_str(), PrefixSource().c_str(), lookup.why.c_str());
+  platform::posix::TellPlayer("not installed: searched " + prefix +
+                              "/system.reg of the Wine prefix " + prefix + " (" + PrefixSource() +
+                              "): " + lookup.why);
 }
 
 }  // namespace
@@ -96,7 +107,7 @@ void ExplainNotInstalled() {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   if (!options.error.empty()) {
-    std::fprintf(stderr, "mesupdate: %s\n%s", options.error.c_str(), kUsage);
+    std::fprintf(stderr, "mesupdate: %s\nTry 'mesupdate --help'.\n", options.error.c_str());
     return kExitUsage;
   }
   if (options.help) {
@@ -117,6 +128,10 @@ int main(int argc, char** argv) {
   // Linux has no module instance handles.
   const std::int32_t result = AppMain(nullptr, nullptr, command_line.c_str(), kShowDefault);
   // Stopped before any question: the registry did not name the game.
+  // Stopped after it: the answer was No.
   if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled();
+  if (result == kExitStopped && platform::posix::QuestionAsked()) {
+    platform::posix::TellPlayer("the answer was No: nothing was changed");
+  }
   return result;
 }

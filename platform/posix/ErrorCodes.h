@@ -21,4 +21,17 @@ bool FailWithErrno();
 void NoteFailureDetail(std::string line);
 std::string TakeFailureDetail();
 
+// Why a call on host_path failed with errno `error`, in Unix words: errno's
+// text, or what the modes say (a read-only file, a folder that refuses new
+// files). DescribeFileFailure gives "<host path>: <cause>".
+std::string FailureCause(const std::string& host_path, int error);
+std::string DescribeFileFailure(const std::string& host_path, int error);
+// As FailWithErrno, and notes errno's cause for the host path, or for the
+// file a descriptor has open, or for a rename.
+bool FailWithErrno(const std::string& host_path);
+bool FailWithErrnoOn(int fd);
+bool FailMoving(const std::string& host_from, const std::string& host_to);
+// Notes that a path as the program holds it (Shift-JIS) names no host file.
+void NoteUnmappablePath(const char* path);
+
 }  // namespace platform::posix

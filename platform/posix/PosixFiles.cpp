@@ -27,6 +27,7 @@ int FdFromHandle(NativeHandle handle) {
 
 bool HostPath(const char* path, std::string* host) {
   if (MapWindowsPath(path, host)) return true;
+  NoteUnmappablePath(path);
   SetLastWin32Error(kErrorPathNotFound);
   return false;
 }
@@ -66,7 +67,7 @@ NativeHandle FileOpen(const char* path, FileOpenMode mode) {
   std::string host;
   if (!HostPath(path, &host)) return kInvalidHandle;
   int fd = open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
-  if (fd < 0) return FailWithErrno(), kInvalidHandle;
+  if (fd < 0) return FailWithErrno(host), kInvalidHandle;
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     close(fd);
@@ -83,7 +84,7 @@ bool FileRead(NativeHandle file, void* buffer, std::uint32_t count, std::uint32_
   while (*transferred < count) {
     ssize_t got = read(FdFromHandle(file), out + *transferred, count - *transferred);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FailWithErrno();
+    if (got < 0) return FailWithErrnoOn(FdFromHandle(file));
     if (got == 0) break;
     *transferred += static_cast<std::uint32_t>(got);
   }
@@ -97,7 +98,7 @@ bool FileWrite(NativeHandle file, const void* buffer, std::uint32_t count,
   while (*transferred < count) {
     ssize_t put = write(FdFromHandle(file), in + *transferred, count - *transferred);
     if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return FailWithErrno();
+    if (put < 0) return FailWithErrnoOn(FdFromHandle(file));
     *transferred += static_cast<std::uint32_t>(put);
   }
   return true;
@@ -147,7 +148,7 @@ StreamHandle StreamCreate(const char* path) {
   if (!HostPath(path, &host)) return nullptr;
   FILE* file = std::fopen(host.c_str(), "wb");
   if (!file) {
-    FailWithErrno();
+    FailWithErrno(host);
     return nullptr;
   }
   auto* stream = new OutputStream{file, std::unique_ptr<char[]>(new (std::nothrow)
@@ -158,14 +159,15 @@ StreamHandle StreamCreate(const char* path) {
 
 bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
   if (size == 0) return true;
-  if (std::fwrite(data, 1, size, FileOf(stream)) != size) return FailWithErrno();
+  FILE* file = FileOf(stream);
+  if (std::fwrite(data, 1, size, file) != size) return FailWithErrnoOn(fileno(file));
   return true;
 }
 
 bool StreamSync(StreamHandle stream) {
   FILE* file = FileOf(stream);
-  if (std::fflush(file) != 0) return FailWithErrno();
-  if (fsync(fileno(file)) != 0) return FailWithErrno();
+  if (std::fflush(file) != 0) return FailWithErrnoOn(fileno(file));
+  if (fsync(fileno(file)) != 0) return FailWithErrnoOn(fileno(file));
   return true;
 }
 
@@ -182,7 +184,7 @@ bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t of
   FILE* out = FileOf(stream);
   // The kernel writes at the descriptor's position, so what the stream holds goes first.
   if (std::fflush(out) != 0) {
-    FailWithErrno();
+    FailWithErrnoOn(fileno(out));
     *result = CopyResult::kWriteFailed;
     return true;
   }
@@ -215,10 +217,11 @@ bool PathDelete(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return false;
   if (IsReadOnlyFile(host)) {
+    NoteFailureDetail(DescribeFileFailure(host, EACCES));
     SetLastWin32Error(kErrorAccessDenied);
     return false;
   }
-  if (unlink(host.c_str()) != 0) return FailWithErrno();
+  if (unlink(host.c_str()) != 0) return FailWithErrno(host);
   return true;
 }
 
@@ -229,10 +232,10 @@ bool PathMove(const char* from, const char* to) {
   if (renameat2(AT_FDCWD, host_from.c_str(), AT_FDCWD, host_to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
-  if (errno != EINVAL && errno != ENOSYS) return FailWithErrno();
+  if (errno != EINVAL && errno != ENOSYS) return FailMoving(host_from, host_to);
   // File systems without RENAME_NOREPLACE: link refuses an existing target too.
-  if (link(host_from.c_str(), host_to.c_str()) != 0) return FailWithErrno();
-  if (unlink(host_from.c_str()) != 0) return FailWithErrno();
+  if (link(host_from.c_str(), host_to.c_str()) != 0) return FailMoving(host_from, host_to);
+  if (unlink(host_from.c_str()) != 0) return FailWithErrno(host_from);
   return true;
 }
 

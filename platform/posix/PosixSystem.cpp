@@ -1,12 +1,13 @@
 // The Linux backend: files and the registry of a Wine prefix, a terminal
-// dialog for message boxes, payloads linked into the executable.
+// or desktop dialog for message boxes, payloads linked into the executable.
 #include <cstdio>
+#include <string>
 
 #include "platform/System.h"
+#include "platform/posix/DesktopDialog.h"
 #include "platform/posix/ErrorCodes.h"
 #include "platform/posix/PayloadTable.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/TerminalDialog.h"
 #include "platform/posix/WineRegistry.h"
 
 namespace platform {
@@ -64,7 +65,12 @@ class PosixSystem final : public System {
 
   MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
                             MessageStyle style) override {
-    return posix::ShowTerminalDialog(text, caption, encoding, style, stdin, stderr);
+    const MessageAnswer answer = posix::ShowPlayerMessage(text, caption, encoding, style);
+    // After the message about a file failure, its cause in Unix words. A
+    // failure nobody reported (a probe) is forgotten once the question comes.
+    const std::string detail = posix::TakeFailureDetail();
+    if (!detail.empty() && style != MessageStyle::kQuestion) posix::TellPlayer(detail);
+    return answer;
   }
 
   PayloadBytes FindPayload(int id) override {

@@ -13,6 +13,7 @@ mesarc=$(dirname "$mesupdate")/mesarc
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 source "$(dirname "$0")/scenario_lib.sh"
+source "$(dirname "$0")/linux_prefix_lib.sh"
 
 NL=$'\n'
 CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "
@@ -20,31 +21,7 @@ DONE="[mesupdate] 「ミルカナ」のシステムが無事更新されまし�
 NOT_INSTALLED="[mesupdate] 「ミルカナ」がインストールされていません。"
 DELETE_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc の削除に失敗しました。"
 RENAME_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc のﾘﾈｰﾑに失敗しました。"
-
-# A prefix whose registry holds InstPath (given as Wine writes it, escaped)
-# under the key a 32-bit program reads. Sets: prefix, game (host folder).
-# make_prefix NAME ARCH INSTPATH_ESCAPED GAME_SUBDIR [KEY]
-make_prefix() {
-  local name=$1 arch=$2 value=$3 subdir=$4
-  local key=${5:-Software\\\\velk\\\\MIRKAN}
-  prefix=$root/$name
-  game=$prefix/drive_c/$subdir
-  mkdir -p "$game" "$prefix/dosdevices"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  {
-    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=%s\n\n' "$arch"
-    printf '[Software\\\\Wine] 1733550000\n#time=1db48a1f2c3d4e5\n"Version"="8.0"\n\n'
-    if [ -n "$value" ]; then
-      printf '[%s] 1733550000\n#time=1db48a1f2c3d4e5\n"InstPath"="%s"\n' "$key" "$value"
-    fi
-  } >"$prefix/system.reg"
-}
-
-# A sample archive with two of the five names among others.
-make_archive() {
-  "$fixture" make "$1" SYSTEM.MES:1200 T27C.MES:5000 C_TALK01.MES:777 T09C.MES:64 \
-    EMPTY.MES:0 T10A.MES:3000
-}
+UNCHANGED="mesupdate: the answer was No: nothing was changed"
 
 # A complete archive that carries the five payloads, as an update by this
 # build leaves it, with one old entry of its own.
@@ -84,7 +61,7 @@ scenario_success_in_japanese_folder() {
   # C:\Games\ミルカナ表ソ (表 and ソ end in the byte 0x5C in Shift-JIS).
   make_prefix $name win32 'C:\\Games\\\x30df\x30eb\x30ab\x30ca\x8868\x30bd' 'Games/ミルカナ表ソ'
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
-  run_updater y
+  run_updater はい
   expect_updated $name "$root/$name.old" "$game/mes.arc"
   finish $name
 }
@@ -94,8 +71,14 @@ scenario_answer_no() {
   make_prefix $name win32 'C:\\Mirkan' Mirkan
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
   run_updater n
-  expect_output $name "$CONFIRM"
+  expect_output $name "$CONFIRM$NL$UNCHANGED"
   check $name "exit code $code, expected 255" test "$code" = 255
+  # The end of input answers No too, and ends the prompt's line.
+  out=$(WINEPREFIX=$prefix "$mesupdate" </dev/null 2>&1 | grep -v '^mesupdate: no one could be asked')
+  expect_output "$name (end of input)" "$CONFIRM$NL$UNCHANGED"
+  # On a terminal too (Ctrl-D, which the terminal does not echo as a newline).
+  out=$(: | WINEPREFIX=$prefix script -qec "$(printf '%q' "$mesupdate")" /dev/null | tr -d '\r')
+  expect_output "$name (Ctrl-D on a terminal)" "$CONFIRM$NL$UNCHANGED"
   check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
   check $name "mes.arc_ written" test ! -e "$game/mes.arc_"
   finish $name
@@ -146,7 +129,7 @@ scenario_archive_missing() {
   local name=archive-missing; scenario_ok=1
   make_prefix $name win32 'C:\\Mirkan' Mirkan
   run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory"
   check $name "exit code $code, expected 2" test "$code" = 2
   check $name "files appeared" test -z "$(ls -A "$game")"
   finish $name
@@ -217,7 +200,7 @@ scenario_truncated_leftover_kept() {
   head -c 250 "$root/$name.full" >"$game/mes.arc_"
   cp "$game/mes.arc_" "$root/$name.partial"
   run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory"
   check $name "exit code $code" test "$code" = 2
   check $name "partial file moved or changed" cmp -s "$root/$name.partial" "$game/mes.arc_"
   check $name "archive appeared" test ! -e "$game/mes.arc"
@@ -232,7 +215,7 @@ scenario_unpatched_leftover_kept() {
   make_archive "$game/mes.arc_"
   cp "$game/mes.arc_" "$root/$name.copy"
   run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。"
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory"
   check $name "exit code $code, expected 2" test "$code" = 2
   check $name "leftover moved or changed" cmp -s "$root/$name.copy" "$game/mes.arc_"
   check $name "archive appeared" test ! -e "$game/mes.arc"
@@ -241,13 +224,14 @@ scenario_unpatched_leftover_kept() {
 
 # A mes.arc without write permission is read-only, as Wine reports it: the
 # delete is refused (5), so is the rename onto it (183), the old one stays.
+# Each message is followed by its cause in Unix words.
 scenario_read_only_archive() {
   local name=read-only-archive; scenario_ok=1
   make_prefix $name win32 'C:\\Mirkan' Mirkan
   make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
   chmod a-w "$game/mes.arc"
   run_updater y
-  expect_output $name "$CONFIRM$NL$DELETE_FAILED 5$NL$RENAME_FAILED 183"
+  expect_output $name "$CONFIRM$NL$DELETE_FAILED 5${NL}mesupdate: $game/mes.arc: mode 0444: read-only$NL$RENAME_FAILED 183${NL}mesupdate: cannot rename $game/mes.arc_ to $game/mes.arc: File exists"
   check $name "exit code $code, expected 2" test "$code" = 2
   check $name "read-only archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
   check $name "mes.arc_ is not the complete update" \
@@ -264,7 +248,7 @@ scenario_command_line() {
   run_updater y --help
   check $name "--help: exit code $code, expected 0" test "$code" = 0
   check $name "--help: something on stderr: $out" test -z "$out"
-  check $name "--help: no usage" grep -q '^Usage: mesupdate \[--yes\]' <<<"$stdout"
+  check $name "--help: no usage" grep -q '^Usage: mesupdate \[-y|--yes\]' <<<"$stdout"
   check $name "--help: exit codes not explained" grep -q '^  255 ' <<<"$stdout"
   check $name "--help: WINEPREFIX not named" grep -q 'WINEPREFIX' <<<"$stdout"
 
@@ -272,25 +256,47 @@ scenario_command_line() {
   check $name "--version: exit code $code" test "$code" = 0
   check $name "--version printed '$stdout'" grep -qE '^mesupdate [0-9]+\.[0-9]+\.[0-9]+$' <<<"$stdout"
 
+  run_updater y -h
+  check $name "-h: exit code $code, expected 0" test "$code" = 0
+  check $name "-h: no usage" grep -q '^Usage: mesupdate' <<<"$stdout"
+
+  # GNU style: the error, then where to look, on stderr; exit 2.
   local option
   for option in --dry-run -n list --yes=no; do
     run_updater y --yes "$option"
     check $name "$option: exit code $code, expected 2" test "$code" = 2
-    check $name "$option: no one-line error first" \
-      grep -qE "^mesupdate: (unrecognized option|unexpected argument) '$option'\$" <<<"$(head -1 <<<"$out")"
-    check $name "$option: no usage on stderr" grep -q '^Usage: mesupdate' <<<"$out"
+    check $name "$option: not the one-line error and the hint: $out" \
+      grep -qxE "mesupdate: (unrecognized option|unexpected argument) '$option'" <<<"$(head -1 <<<"$out")"
+    check $name "$option: no hint after the error" test "$(tail -n +2 <<<"$out")" = "Try 'mesupdate --help'."
     check $name "$option: something on stdout" test -z "$stdout"
   done
   check $name "archive changed by a refused command line" cmp -s "$root/$name.old" "$game/mes.arc"
   check $name "mes.arc_ written by a refused command line" test ! -e "$game/mes.arc_"
 
-  # --yes reads nothing: an empty input would have answered No.
-  out=$(WINEPREFIX=$prefix "$mesupdate" --yes </dev/null 2>&1 >/dev/null)
-  code=$?
-  expect_output "$name (--yes)" "${CONFIRM}y$NL$DONE"
-  check $name "--yes: exit code $code, expected 1" test "$code" = 1
-  check $name "--yes: archive not updated" \
-    "$fixture" verify-update "$root/$name.old" "$game/mes.arc" "$resources"
+  # -y and --yes read nothing: an empty input would have answered No.
+  for option in -y --yes; do
+    cp "$root/$name.old" "$game/mes.arc"
+    out=$(WINEPREFIX=$prefix "$mesupdate" $option </dev/null 2>&1 >/dev/null)
+    code=$?
+    expect_output "$name ($option)" "${CONFIRM}y$NL$DONE"
+    check $name "$option: exit code $code, expected 1" test "$code" = 1
+    check $name "$option: archive not updated" \
+      "$fixture" verify-update "$root/$name.old" "$game/mes.arc" "$resources"
+  done
+  finish $name
+}
+
+# A full disk while the new archive is written: /dev/full answers every write
+# with ENOSPC. The message names the new file; the line the cause.
+scenario_disk_full() {
+  local name=disk-full; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  ln -s /dev/full "$game/mes.arc_"
+  run_updater y
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc_ - ファイル書き込みエラー。${NL}mesupdate: /dev/full: No space left on device"
+  check $name "exit code $code, expected 2" test "$code" = 2
+  check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
   finish $name
 }
 
@@ -320,6 +326,7 @@ scenario_truncated_leftover_kept
 scenario_unpatched_leftover_kept
 scenario_read_only_archive
 scenario_command_line
+scenario_disk_full
 scenario_path_too_long
 
 echo "e2e-linux: $passed passed, $failed failed"

@@ -1,0 +1,64 @@
+// The English line a Linux player gets after a file failure: the file on disk
+// and the cause in Unix words, whatever Win32 number the message shows.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/PosixFiles.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using namespace platform;
+
+// The folder as the line names it: with its links resolved.
+std::string RealFolder(const TempDir& dir) {
+  char* real = realpath(dir.path().c_str(), nullptr);
+  std::string folder = real;
+  std::free(real);
+  return folder;
+}
+
+TEST(FailureDetailTest, NamesTheFileAndTheCauseOfEachFailure) {
+  TempDir dir;
+  const std::string folder = RealFolder(dir);
+  posix::TakeFailureDetail();
+
+  // Root may unlink it, but Windows refuses to delete a read-only file.
+  const std::string archive = dir.Write("mes.arc", "old");
+  chmod(archive.c_str(), 0444);
+  EXPECT_FALSE(posix::PathDelete(archive.c_str()));
+  EXPECT_EQ(posix::LastWin32Error(), kErrorAccessDenied);
+  EXPECT_EQ(posix::TakeFailureDetail(), folder + "/mes.arc: mode 0444: read-only");
+
+  EXPECT_EQ(posix::FileOpen(dir.Path("gone.arc").c_str(), FileOpenMode::kReadShareRead),
+            kInvalidHandle);
+  EXPECT_EQ(posix::TakeFailureDetail(), folder + "/gone.arc: No such file or directory");
+
+  const std::string fresh = dir.Write("mes.arc_", "new");
+  EXPECT_FALSE(posix::PathMove(fresh.c_str(), archive.c_str()));
+  EXPECT_EQ(posix::LastWin32Error(), kErrorAlreadyExists);
+  EXPECT_EQ(posix::TakeFailureDetail(),
+            "cannot rename " + folder + "/mes.arc_ to " + folder + "/mes.arc: File exists");
+  EXPECT_EQ(posix::TakeFailureDetail(), "") << "taking the line clears it";
+}
+
+// A full disk: /dev/full answers every write with ENOSPC.
+TEST(FailureDetailTest, FullDiskIsNamedWhenTheStreamIsWritten) {
+  posix::TakeFailureDetail();
+  StreamHandle stream = posix::StreamCreate("/dev/full");
+  ASSERT_NE(stream, nullptr);
+  const std::string block(4096, 'x');
+  bool written = posix::StreamWrite(stream, block.data(), block.size());
+  written = written && posix::StreamSync(stream);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(posix::LastWin32Error(), kErrorDiskFull);
+  EXPECT_EQ(posix::TakeFailureDetail(), "/dev/full: No space left on device");
+  posix::StreamClose(stream);
+}
+
+}  // namespace
