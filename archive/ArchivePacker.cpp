@@ -9,7 +9,7 @@
 namespace archive {
 
 std::string StoredNameProblem(std::string_view name) {
-  const std::string upper = UpperCaseName(name);
+  const std::string upper = UpperCaseCp932Aware(name);
   if (upper.find('\0') != std::string::npos) return "the name holds a NUL";
   if (upper.size() > kEntryNameSize - 1) {
     return "the name has " + std::to_string(upper.size()) + " bytes, more than " +
@@ -39,7 +39,7 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
       *error = entry.name + ": " + problem;
       return false;
     }
-    const auto added = given_by_stored.emplace(UpperCaseName(entry.name), entry.name);
+    const auto added = given_by_stored.emplace(UpperCaseCp932Aware(entry.name), entry.name);
     if (!added.second) {
       *error = entry.name + ": the same name as " + added.first->second + " once upper-cased";
       return false;
@@ -54,7 +54,7 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
   std::vector<ArchiveEntry> index(count);
   std::uint64_t offset = IndexEnd(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::string upper = UpperCaseName(entries[i].name);
+    const std::string upper = UpperCaseCp932Aware(entries[i].name);
     std::memset(&index[i], 0, sizeof index[i]);
     std::memcpy(index[i].name, upper.data(), upper.size());
     index[i].size = static_cast<std::uint32_t>(entries[i].data.size());

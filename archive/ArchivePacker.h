@@ -11,9 +11,6 @@
 
 namespace archive {
 
-// The largest archive the updater can read.
-constexpr std::uint64_t kLargestArchive = kLargestReadableFile;
-
 struct PackEntry {
   std::string name;       // CP932 bytes; stored upper-cased
   std::string_view data;  // owned by the caller until PackArchive returns

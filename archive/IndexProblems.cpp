@@ -48,7 +48,7 @@ ArchiveProblem FileProblem(std::string message) {
 
 bool IsDeviceName(std::string_view name) {
   // Windows opens the device for these names whatever the extension.
-  const std::string stem = UpperCaseName(name.substr(0, name.find('.')));
+  const std::string stem = UpperCaseCp932Aware(name.substr(0, name.find('.')));
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices) {
     if (stem == device) return true;
@@ -65,7 +65,7 @@ std::vector<ArchiveProblem> FindProblems(const Inspection& inspection) {
     problems.push_back(FileProblem(inspection.error));
     return problems;
   }
-  if (inspection.file_size > kLargestReadableFile) {
+  if (inspection.file_size > kLargestArchive) {
     problems.push_back(FileProblem("the file has " + Bytes(inspection.file_size) +
                                    ", more than the updater can read (4 GiB - 2)"));
   }

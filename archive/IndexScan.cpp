@@ -4,7 +4,6 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
-#include "platform/Process.h"
 
 namespace archive {
 namespace {
@@ -15,20 +14,6 @@ std::string Bytes(std::uint64_t count) {
 
 }  // namespace
 
-std::uint32_t GetLe32(std::string_view bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
-}
-
-std::uint64_t IndexEnd(std::uint32_t count) {
-  return kCountSize + std::uint64_t{kEntrySize} * count;
-}
-
 Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
   Inspection result;
   result.file_size = file_size;
@@ -36,7 +21,7 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
     result.error = "the file has " + Bytes(file_size) + ", too short for the entry count";
     return result;
   }
-  result.count = GetLe32(head, 0);
+  result.count = DecodeCount(head);
   const std::uint64_t index_end = IndexEnd(result.count);
   if (index_end > file_size) {
     result.error = "an index of " + std::to_string(result.count) + " entries needs " +
@@ -52,9 +37,7 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
   std::map<std::string, std::uint32_t> first_by_name;
   std::uint64_t expected = index_end;
   for (std::uint32_t i = 0; i < result.count; ++i) {
-    ArchiveEntry stored;
-    std::memcpy(&stored, head.data() + kCountSize + std::size_t{kEntrySize} * i, sizeof stored);
-    ScrambleEntry(&stored);
+    const ArchiveEntry stored = DecodeEntry(head.substr(kCountSize), i);
 
     InspectedEntry entry;
     entry.position = i;
@@ -67,8 +50,10 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
     entry.offset = stored.offset;
 
     entry.superseded = entry.name.size() >= 2 && entry.name.compare(entry.name.size() - 2, 2, "__") == 0;
-    // Case is ignored as by the lookup, which upper-cases what it is asked for.
-    const auto first = first_by_name.emplace(UpperCaseName(entry.name), i);
+    // Names equal but for the case of their ASCII letters are one file once
+    // extracted (Windows ignores that case). The updater's lookup follows the
+    // every-byte rule instead; FindFirst answers for it.
+    const auto first = first_by_name.emplace(UpperCaseCp932Aware(entry.name), i);
     entry.duplicate = !first.second;
     entry.first_with_name = first.first->second;
     for (char c : entry.name) entry.lowercase = entry.lowercase || (c >= 'a' && c <= 'z');
@@ -85,7 +70,7 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
 }
 
 bool ReaderAccepts(const Inspection& inspection) {
-  if (!inspection.readable || inspection.file_size > kLargestReadableFile) return false;
+  if (!inspection.readable || inspection.file_size > kLargestArchive) return false;
   for (const InspectedEntry& entry : inspection.entries) {
     if (entry.unterminated || entry.out_of_bounds) return false;
   }
@@ -110,19 +95,6 @@ const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view n
     if (!entry.unterminated && entry.name == name) return &entry;
   }
   return nullptr;
-}
-
-std::string UpperCaseName(std::string_view cp932) {
-  std::string upper(cp932);
-  for (std::size_t i = 0; i < upper.size(); ++i) {
-    const unsigned char byte = static_cast<unsigned char>(upper[i]);
-    if (platform::IsCp932LeadByte(byte)) {
-      ++i;
-    } else if (byte >= 'a' && byte <= 'z') {
-      upper[i] = static_cast<char>(byte - 'a' + 'A');
-    }
-  }
-  return upper;
 }
 
 }  // namespace archive

@@ -9,10 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace archive {
+#include "archive/ArchiveFormat.h"
 
-// The updater learns the size through a 32-bit call that reserves all ones for failure.
-inline constexpr std::uint64_t kLargestReadableFile = 0xFFFFFFFEu;
+namespace archive {
 
 struct InspectedEntry {
   std::uint32_t position = 0;
@@ -22,7 +21,7 @@ struct InspectedEntry {
 
   bool unterminated = false;   // no NUL in the name field
   bool superseded = false;     // the name ends in "__"
-  bool duplicate = false;      // an earlier entry has this name, ASCII case ignored
+  bool duplicate = false;      // an earlier entry has this name, CP932-aware case ignored
   std::uint32_t first_with_name = 0;  // that earlier entry, when duplicate
   bool lowercase = false;      // holds bytes a-z, which the upper-casing lookup never asks for
   bool out_of_bounds = false;  // the data reaches past the end of the file
@@ -43,13 +42,6 @@ struct Inspection {
   // entries); the layout rule wants none.
   std::uint64_t trailing_bytes = 0;
 };
-
-// Where the index ends (and the first entry's data starts) for this count.
-std::uint64_t IndexEnd(std::uint32_t count);
-
-// The archive's numbers are 32-bit little-endian, whatever the machine.
-std::uint32_t GetLe32(std::string_view bytes, std::size_t at = 0);
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value);
 
 // head holds the first bytes of a file of file_size bytes: at least
 // IndexEnd(count) of them when the file is that long; more are ignored.
@@ -82,9 +74,5 @@ const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view n
 // what the platform's CP932 conversion decodes, less the single bytes 0x80,
 // 0xA0 and 0xFD-0xFF, which only Windows decodes (to private characters).
 std::string FileNameProblem(std::string_view cp932);
-
-// ASCII letters upper-cased; the two bytes of a double-byte character are
-// kept as they are.
-std::string UpperCaseName(std::string_view cp932);
 
 }  // namespace archive

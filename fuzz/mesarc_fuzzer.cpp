@@ -52,10 +52,10 @@ void Inspect(std::string_view bytes) {
     if (entry.unterminated) continue;
     const archive::InspectedEntry* first = archive::FindFirst(inspection, entry.name);
     Check(first && first->position <= entry.position && first->name == entry.name, "FindFirst");
-    // Duplicates ignore ASCII case, as the updater's lookup does.
+    // Duplicates ignore the case of ASCII letters, CP932-aware.
     const archive::InspectedEntry& earliest = inspection.entries[entry.first_with_name];
     Check(earliest.position <= first->position &&
-              archive::UpperCaseName(earliest.name) == archive::UpperCaseName(entry.name),
+              archive::UpperCaseCp932Aware(earliest.name) == archive::UpperCaseCp932Aware(entry.name),
           "first with the name");
     Check(entry.duplicate == (earliest.position != entry.position), "duplicate flag");
     archive::StoredNameProblem(entry.name);
@@ -87,7 +87,7 @@ bool StorableAndDistinct(const std::vector<archive::PackEntry>& entries) {
   std::set<std::string> stored;
   for (const archive::PackEntry& entry : entries) {
     if (!archive::StoredNameProblem(entry.name).empty()) return false;
-    if (!stored.insert(archive::UpperCaseName(entry.name)).second) return false;
+    if (!stored.insert(archive::UpperCaseCp932Aware(entry.name)).second) return false;
   }
   return true;
 }
@@ -107,7 +107,7 @@ void PackAndInspect(std::string_view bytes) {
   Check(inspection.trailing_bytes == 0, "nothing after the last entry");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const archive::InspectedEntry& entry = inspection.entries[i];
-    Check(entry.name == archive::UpperCaseName(entries[i].name), "name");
+    Check(entry.name == archive::UpperCaseCp932Aware(entries[i].name), "name");
     Check(entry.size == entries[i].data.size(), "size");
     Check(packed.compare(entry.offset, entry.size, entries[i].data) == 0, "bytes");
   }

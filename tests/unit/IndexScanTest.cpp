@@ -249,10 +249,10 @@ TEST(ArchiveInspectorTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames
 }
 
 TEST(ArchiveInspectorTest, UpperCasingKeepsDoubleByteCharacters) {
-  EXPECT_EQ(archive::UpperCaseName("t27c.mes"), "T27C.MES");
-  EXPECT_EQ(archive::UpperCaseName("a\x82\x61z"), "A\x82\x61Z");
-  EXPECT_EQ(archive::UpperCaseName("\xE0\x70q"), "\xE0\x70Q");
-  EXPECT_EQ(archive::UpperCaseName("\xB1z"), "\xB1Z");  // half-width katakana is one byte
+  EXPECT_EQ(archive::UpperCaseCp932Aware("t27c.mes"), "T27C.MES");
+  EXPECT_EQ(archive::UpperCaseCp932Aware("a\x82\x61z"), "A\x82\x61Z");
+  EXPECT_EQ(archive::UpperCaseCp932Aware("\xE0\x70q"), "\xE0\x70Q");
+  EXPECT_EQ(archive::UpperCaseCp932Aware("\xB1z"), "\xB1Z");  // half-width katakana is one byte
 }
 
 }  // namespace

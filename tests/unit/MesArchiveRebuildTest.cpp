@@ -276,14 +276,15 @@ TEST_F(MesArchiveRebuildTest, WhatCannotBeStoredIsRefused) {
   ExpectOnlyMessage(text::kWriteFailed, path + "_");
   EXPECT_FALSE(FileExists(path + "_"));
 
-  // Offsets are 32-bit: a new archive that would not fit is refused before
-  // anything is written (the payload is never read).
+  // Offsets are 32-bit and the reader cannot learn a size of all ones: a new
+  // archive of 0xFFFFFFFF bytes is refused before anything is written (the
+  // payload is never read).
   system_.messages.clear();
   MesArchive too_big;
   const char* big[] = {"BIG.MES"};
   ASSERT_EQ(too_big.OpenArchive(path.c_str()), 1);
   ASSERT_EQ(too_big.LoadIndexForRewrite(path.c_str(), 1, big), 1);
-  ASSERT_EQ(too_big.AppendEntry("BIG.MES", 0xFFFFFFFFu - 4 - 64, "b"), 1);
+  ASSERT_EQ(too_big.AppendEntry("BIG.MES", 0xFFFFFFFFu - 4 - 64 - 1, "b"), 1);
   EXPECT_EQ(too_big.WriteArchive((path + "_").c_str(), 1), 0);
   ExpectOnlyMessage(text::kWriteFailed, path + "_");
   EXPECT_FALSE(FileExists(path + "_"));

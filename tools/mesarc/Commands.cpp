@@ -70,7 +70,7 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
     }
     // A damaged count may claim gigabytes: the index is read only when it
     // fits the file, and the count alone lets the inspection say why not.
-    const std::uint64_t index_end = archive::IndexEnd(archive::GetLe32(head));
+    const std::uint64_t index_end = archive::IndexEnd(archive::DecodeCount(head));
     if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
       PrintError(shown + ": cannot be read");
       return false;
@@ -181,9 +181,9 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     std::string cp932;
     bool found = false;
     if (platform::Utf8ToCp932Strict(name, &cp932)) {
-      const std::string wanted = archive::UpperCaseName(cp932);
+      const std::string wanted = archive::UpperCaseCp932Aware(cp932);
       for (const archive::InspectedEntry& entry : entries) {
-        if (archive::UpperCaseName(entry.name) != wanted) continue;
+        if (archive::UpperCaseCp932Aware(entry.name) != wanted) continue;
         selected[entry.position] = true;
         found = true;
       }
@@ -206,7 +206,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
   for (const archive::InspectedEntry& entry : entries) {
     refusals[entry.position] = NameRefusal(entry, &file_names[entry.position]);
     if (!refusals[entry.position].empty()) continue;
-    numbered[entry.position] = !taken.insert(archive::UpperCaseName(entry.name)).second;
+    numbered[entry.position] = !taken.insert(archive::UpperCaseCp932Aware(entry.name)).second;
     if (entry.out_of_bounds) refusals[entry.position] = "its data ends past the end of the file";
   }
   for (const archive::InspectedEntry& entry : entries) {
@@ -215,7 +215,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     unsigned suffix = 0;
     do {
       candidate = entry.name + "." + std::to_string(++suffix);
-    } while (!taken.insert(archive::UpperCaseName(candidate)).second);
+    } while (!taken.insert(archive::UpperCaseCp932Aware(candidate)).second);
     platform::Cp932ToFileName(candidate, &file_names[entry.position]);
   }
 
@@ -376,7 +376,7 @@ bool ListCandidates(const std::string& directory, std::vector<Candidate>* candid
     if (!platform::FileNameToCp932(it->path().filename(), &cp932)) {
       candidate.problem = "the name cannot be written in CP932";
     } else {
-      candidate.stored = archive::UpperCaseName(cp932);
+      candidate.stored = archive::UpperCaseCp932Aware(cp932);
       candidate.problem = archive::StoredNameProblem(cp932);
       if (candidate.problem.empty() && !it->is_regular_file(type_error)) {
         candidate.problem = candidate.folder ? "a folder, not a file" : "not a regular file";
@@ -458,7 +458,7 @@ bool ChooseInOrder(const std::vector<Candidate>& candidates, const std::string& 
       refused = true;
       continue;
     }
-    const std::string stored = archive::UpperCaseName(cp932);
+    const std::string stored = archive::UpperCaseCp932Aware(cp932);
     if (!listed.insert(stored).second) {
       PrintError(where + "listed twice");
       refused = true;
@@ -571,7 +571,7 @@ int PackCommand(const std::string& directory, const std::string& archive_path,
   for (std::size_t i = 0; i < chosen.size(); ++i) {
     std::ifstream in(chosen[i]->path, std::ios::binary);
     const std::uintmax_t size = fs::file_size(chosen[i]->path, error);
-    if (error || !in || size > archive::kLargestArchive ||
+    if (error || !in || size > kLargestArchive ||
         !ReadAt(in, 0, static_cast<std::size_t>(size), &contents[i])) {
       PrintError(chosen[i]->shown + ": cannot be read");
       return kExitProblems;
