@@ -4,7 +4,7 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace archive {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "platform/Console.h"
 #include "platform/Process.h"
 

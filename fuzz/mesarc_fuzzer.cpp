@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/ArchivePacker.h"
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/MesArchive.h"
 #include "platform/memory/MemorySystem.h"
 

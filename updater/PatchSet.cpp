@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/MesArchive.h"
 #include "archive/PatchedCheck.h"
 #include "platform/FileHandle.h"

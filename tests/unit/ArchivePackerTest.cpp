@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/ArchivePacker.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"

@@ -12,7 +12,7 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/PatchedCheck.h"
 #include "platform/Console.h"
 #include "tools/mesarc/OutputFile.h"

@@ -1,4 +1,4 @@
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 #include <cstring>
 #include <map>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
 #include "support/RecordingSystem.h"
@@ -23,7 +23,7 @@ std::vector<std::string> Flags(const Inspection& inspection, std::uint32_t posit
 
 using Words = std::vector<std::string>;
 
-TEST(ArchiveInspectorTest, SoundArchiveMatchesAnIndependentParse) {
+TEST(ArchiveInspectionTest, SoundArchiveMatchesAnIndependentParse) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("T27C.MES", "first")
                                 .Add("EMPTY.MES", "")
@@ -48,7 +48,7 @@ TEST(ArchiveInspectorTest, SoundArchiveMatchesAnIndependentParse) {
   EXPECT_TRUE(archive::ReaderAccepts(inspection));
 }
 
-TEST(ArchiveInspectorTest, FlagsDescribeEachEntry) {
+TEST(ArchiveInspectionTest, FlagsDescribeEachEntry) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("T27C.MES", "new")
                                 .Add("T27C.MES__", "old")
@@ -73,7 +73,7 @@ TEST(ArchiveInspectorTest, FlagsDescribeEachEntry) {
   EXPECT_FALSE(archive::ReaderAccepts(inspection));
 }
 
-TEST(ArchiveInspectorTest, EndsBeyondThirtyTwoBitsAreOverflowsNotWrappedOffsets) {
+TEST(ArchiveInspectionTest, EndsBeyondThirtyTwoBitsAreOverflowsNotWrappedOffsets) {
   // Computed in 32 bits, 0xFFFFFFF0 + 0x20 would be 0x10 and look inside the file.
   const std::string bytes =
       ArchiveBuilder().Add("A.MES", "data").AddPointing("WRAP.MES", 0x20, 0xFFFFFFF0u).Build();
@@ -89,7 +89,7 @@ TEST(ArchiveInspectorTest, EndsBeyondThirtyTwoBitsAreOverflowsNotWrappedOffsets)
   EXPECT_NE(problems[0].message.find("overflows 32 bits"), std::string::npos);
 }
 
-TEST(ArchiveInspectorTest, ReaderProblemsComeFirstAndNameTheirEntry) {
+TEST(ArchiveInspectionTest, ReaderProblemsComeFirstAndNameTheirEntry) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("GOOD.MES", "1234")
                                 .Gap(2)
@@ -113,7 +113,7 @@ TEST(ArchiveInspectorTest, ReaderProblemsComeFirstAndNameTheirEntry) {
   for (const ArchiveProblem& problem : problems) EXPECT_FALSE(problem.message.empty());
 }
 
-TEST(ArchiveInspectorTest, LayoutRuleAloneDoesNotStopTheReader) {
+TEST(ArchiveInspectionTest, LayoutRuleAloneDoesNotStopTheReader) {
   struct Case {
     const char* what;
     std::string bytes;
@@ -148,7 +148,7 @@ TEST(ArchiveInspectorTest, LayoutRuleAloneDoesNotStopTheReader) {
   }
 }
 
-TEST(ArchiveInspectorTest, NoIndexToReadIsUnreadable) {
+TEST(ArchiveInspectionTest, NoIndexToReadIsUnreadable) {
   const std::string two_entries = ArchiveBuilder().Add("A", "a").Add("B", "b").Build();
   struct Case {
     const char* what;
@@ -175,7 +175,7 @@ TEST(ArchiveInspectorTest, NoIndexToReadIsUnreadable) {
   }
 }
 
-TEST(ArchiveInspectorTest, ReaderAcceptsWhatMesArchiveOpens) {
+TEST(ArchiveInspectionTest, ReaderAcceptsWhatMesArchiveOpens) {
   // The lenient reading must not drift from the updater's own reader.
   const std::string archives[] = {
       ArchiveBuilder().Add("A.MES", "1").Add("A.MES", "2").Build(),
@@ -200,7 +200,7 @@ TEST(ArchiveInspectorTest, ReaderAcceptsWhatMesArchiveOpens) {
   }
 }
 
-TEST(ArchiveInspectorTest, FindFirstSeesWhatTheLookupSees) {
+TEST(ArchiveInspectionTest, FindFirstSeesWhatTheLookupSees) {
   const Inspection inspection = Inspect(ArchiveBuilder()
                                             .Add("T27C.MES__", "old")
                                             .Add("T27C.MES", "new")
@@ -214,7 +214,7 @@ TEST(ArchiveInspectorTest, FindFirstSeesWhatTheLookupSees) {
   EXPECT_EQ(archive::FindFirst(inspection, "T27C.MES_"), nullptr);
 }
 
-TEST(ArchiveInspectorTest, FileNamesSafeOnBothPlatforms) {
+TEST(ArchiveInspectionTest, FileNamesSafeOnBothPlatforms) {
   for (const char* accepted : {"T27C.MES", "A", "\x83\x5C.MES", "\x83\x7C", ".HIDDEN", "CONSOLE.MES",
                                "X.Y.Z"}) {
     EXPECT_EQ(archive::FileNameProblem(accepted), "") << accepted;
@@ -230,7 +230,7 @@ TEST(ArchiveInspectorTest, FileNamesSafeOnBothPlatforms) {
   }
 }
 
-TEST(ArchiveInspectorTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames) {
+TEST(ArchiveInspectionTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("a.mes", "1")
                                 .Add("\x83\x61", "2")
@@ -248,7 +248,7 @@ TEST(ArchiveInspectorTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames
   EXPECT_EQ(problems[0].message, "the name is not valid CP932: extract refuses it");
 }
 
-TEST(ArchiveInspectorTest, UpperCasingKeepsDoubleByteCharacters) {
+TEST(ArchiveInspectionTest, UpperCasingKeepsDoubleByteCharacters) {
   EXPECT_EQ(archive::UpperCaseCp932Aware("t27c.mes"), "T27C.MES");
   EXPECT_EQ(archive::UpperCaseCp932Aware("a\x82\x61z"), "A\x82\x61Z");
   EXPECT_EQ(archive::UpperCaseCp932Aware("\xE0\x70q"), "\xE0\x70Q");
