@@ -47,17 +47,6 @@ struct Inspection {
 // IndexEnd(count) of them when the file is that long; more are ignored.
 Inspection InspectArchive(std::string_view head, std::uint64_t file_size);
 
-// One fault; entry-level ones name the entry.
-struct ArchiveProblem {
-  bool has_entry = false;
-  std::uint32_t position = 0;
-  std::string name;  // CP932 bytes, as stored
-  std::string message;
-};
-
-// Everything the updater's reader refuses, then names extract refuses, then
-// every break of the layout rule, in file order. Empty for a sound archive.
-std::vector<ArchiveProblem> FindProblems(const Inspection& inspection);
 // The reader's own checks only: would the updater open this archive.
 bool ReaderAccepts(const Inspection& inspection);
 
@@ -67,12 +56,5 @@ std::vector<std::string> EntryFlags(const InspectedEntry& entry);
 // The entry the updater's lookup finds for name: the first one stored with
 // exactly these bytes. nullptr when there is none.
 const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view name);
-
-// Why these CP932 bytes cannot be used as a file name on Linux or Windows
-// (separators, wildcards, control bytes, ".", "..", device names, a trailing
-// dot or space, bytes that are not CP932); empty when they can. Valid means
-// what the platform's CP932 conversion decodes, less the single bytes 0x80,
-// 0xA0 and 0xFD-0xFF, which only Windows decodes (to private characters).
-std::string FileNameProblem(std::string_view cp932);
 
 }  // namespace archive

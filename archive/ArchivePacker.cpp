@@ -5,6 +5,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 
 namespace archive {
 

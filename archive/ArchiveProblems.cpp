@@ -1,10 +1,11 @@
-// The problems `mesarc check` reports. Apart from the scan, because the name
-// rule uses the file-name conversion of the command-line tools, which the
-// updater, reading the same index, has no use for.
+// Apart from the inspection, because the name rule uses the file-name
+// conversion of the command-line tools, which the updater, reading the same
+// index, has no use for.
+#include "archive/ArchiveProblems.h"
+
 #include <cstring>
 #include <filesystem>
 
-#include "archive/ArchiveInspection.h"
 #include "platform/Console.h"
 #include "platform/Process.h"
 

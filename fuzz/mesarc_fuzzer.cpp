@@ -12,6 +12,7 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/MesArchive.h"
 #include "platform/memory/MemorySystem.h"
 

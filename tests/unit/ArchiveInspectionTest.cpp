@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
 #include "support/RecordingSystem.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/ArchivePacker.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"

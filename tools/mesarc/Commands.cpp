@@ -13,6 +13,7 @@
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
 #include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/PatchedCheck.h"
 #include "platform/Console.h"
 #include "tools/mesarc/OutputFile.h"
