@@ -52,6 +52,7 @@ class MemorySystem : public System {
                         std::string_view data);
   void AddRegistryKey(std::string_view key);
   void SetPayload(int id, std::string_view bytes);
+  void RemovePayload(int id) { payloads_.erase(id); }
 
   // Message boxes are recorded; a question gets `answer`, the others kOk.
   void SetAnswer(MessageAnswer answer) { answer_ = answer; }

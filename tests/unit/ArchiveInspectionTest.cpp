@@ -8,7 +8,7 @@
 #include "archive/ArchiveProblems.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 
 namespace {
 
@@ -189,7 +189,7 @@ TEST(ArchiveInspectionTest, ReaderAcceptsWhatMesArchiveOpens) {
       ArchiveBuilder().Add("A.MES", "1").Count(2).Build(),
       ArchiveBuilder().Build(),
   };
-  RecordingSystem system;
+  FaultySystem system;
   ScopedSystem scoped(&system);
   TempDir dir;
   int index = 0;

@@ -6,7 +6,7 @@
 
 #include "platform/FileHandle.h"
 #include "platform/memory/MemorySystem.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 
 namespace {
 
