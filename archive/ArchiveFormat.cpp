@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/Process.h"
+#include "os/Process.h"
 
 void ScrambleEntry(ArchiveEntry* entry) {
   for (char& byte : entry->name) byte = static_cast<char>(byte ^ kNameMask);

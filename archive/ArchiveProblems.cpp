@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/Console.h"
-#include "platform/Process.h"
+#include "os/Console.h"
+#include "os/Process.h"
 
 namespace archive {
 namespace {

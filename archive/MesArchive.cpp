@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/MessageBox.h"
-#include "platform/System.h"
+#include "os/System.h"
 #include "platform/MessageTexts.h"
 
 using platform::Sys;

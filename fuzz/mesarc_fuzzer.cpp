@@ -14,7 +14,7 @@
 #include "archive/ArchiveInspection.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/MesArchive.h"
-#include "platform/memory/MemorySystem.h"
+#include "os/memory/MemorySystem.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 struct RecordedMessage {
   std::string text;     // Shift-JIS bytes as shown

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/memory/MemorySystem.h"
+#include "os/memory/MemorySystem.h"
 
 class MemoryFolder {
  public:

@@ -15,7 +15,7 @@
 #include "archive/ArchiveInspection.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/PatchedCheck.h"
-#include "platform/Console.h"
+#include "os/Console.h"
 #include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
 #include "updater/PatchSet.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/RegFileParser.h"
+#include "os/posix/RegFileParser.h"
 
 #include <algorithm>
 

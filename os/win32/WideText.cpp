@@ -1,4 +1,4 @@
-#include "platform/win32/WideText.h"
+#include "os/win32/WideText.h"
 
 #include <algorithm>
 #include <cstring>

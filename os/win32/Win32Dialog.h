@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::win32 {
 

@@ -1,11 +1,11 @@
-#include "platform/Process.h"
+#include "os/Process.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 
-#include "platform/win32/WideText.h"
+#include "os/win32/WideText.h"
 
 namespace platform {
 namespace {

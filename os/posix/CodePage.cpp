@@ -1,4 +1,4 @@
-#include "platform/posix/CodePage.h"
+#include "os/posix/CodePage.h"
 
 #include <iconv.h>
 

@@ -1,9 +1,9 @@
-#include "platform/memory/MemorySystem.h"
+#include "os/memory/MemorySystem.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Process.h"
+#include "os/Process.h"
 
 namespace platform::memory {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::posix {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::posix {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::memory {
 

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "app/AppBase.h"
-#include "platform/posix/TerminalDialog.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "os/posix/TerminalDialog.h"
+#include "os/posix/WinePaths.h"
+#include "os/posix/WineRegistry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/TerminalDialog.h"
+#include "os/posix/TerminalDialog.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/CodePage.h"
+#include "os/posix/CodePage.h"
 
 namespace platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/System.h"
+#include "os/System.h"
 
 #include <algorithm>
 #include <memory>

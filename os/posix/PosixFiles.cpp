@@ -1,4 +1,4 @@
-#include "platform/posix/PosixFiles.h"
+#include "os/posix/PosixFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,8 +11,8 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/WinePaths.h"
+#include "os/posix/ErrorCodes.h"
+#include "os/posix/WinePaths.h"
 
 namespace platform::posix {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::posix {
 

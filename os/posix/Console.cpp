@@ -1,9 +1,9 @@
 // Linux consoles and file names are UTF-8; CP932 goes through iconv.
-#include "platform/Console.h"
+#include "os/Console.h"
 
 #include <unistd.h>
 
-#include "platform/posix/CodePage.h"
+#include "os/posix/CodePage.h"
 
 namespace platform {
 

@@ -2,12 +2,12 @@
 // dialog for message boxes, payloads linked into the executable.
 #include <cstdio>
 
-#include "platform/System.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/PayloadTable.h"
-#include "platform/posix/PosixFiles.h"
-#include "platform/posix/TerminalDialog.h"
-#include "platform/posix/WineRegistry.h"
+#include "os/System.h"
+#include "os/posix/ErrorCodes.h"
+#include "os/posix/PayloadTable.h"
+#include "os/posix/PosixFiles.h"
+#include "os/posix/TerminalDialog.h"
+#include "os/posix/WineRegistry.h"
 
 namespace platform {
 namespace {

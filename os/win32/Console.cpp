@@ -1,12 +1,12 @@
 // Windows: CP932 and UTF-8 meet in UTF-16, which is also what file names are.
-#include "platform/Console.h"
+#include "os/Console.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 #include <io.h>
 
-#include "platform/win32/WideText.h"
+#include "os/win32/WideText.h"
 
 namespace platform {
 namespace {

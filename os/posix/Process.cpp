@@ -1,4 +1,4 @@
-#include "platform/Process.h"
+#include "os/Process.h"
 
 #include <pthread.h>
 #include <unistd.h>

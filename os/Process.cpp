@@ -1,4 +1,4 @@
-#include "platform/Process.h"
+#include "os/Process.h"
 
 namespace platform {
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/System.h"
-#include "platform/win32/Win32Dialog.h"
-#include "platform/win32/WideText.h"
+#include "os/System.h"
+#include "os/win32/Win32Dialog.h"
+#include "os/win32/WideText.h"
 
 namespace platform {
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/posix/ErrorCodes.h"
+#include "os/posix/ErrorCodes.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 namespace platform::posix {
 namespace {
