@@ -1,7 +1,7 @@
-// The platform seam: every call the program makes to the operating system goes
-// through one System object. Each build links exactly one backend
-// (platform/win32 or platform/posix); tests may substitute their own to count
-// calls or inject failures.
+// The operating-system seam: every call the program makes to the operating
+// system goes through one System object. Each build links exactly one backend
+// (os/win32 or os/posix); tests substitute os/memory, behind their own
+// ForwardingSystem to count calls or inject failures.
 //
 // The operations keep the Windows calling conventions (handles, 32-bit sizes,
 // Win32 error codes), because the classes above them are specified in those
