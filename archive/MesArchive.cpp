@@ -379,7 +379,7 @@ int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
   }
 
   // Every entry's offset is where its data will land, whatever gaps or
-  // sharing the old file had; the whole file must stay within 32 bits.
+  // sharing the old file had; the whole file must be one the reader reads.
   std::uint64_t position = kCountSize + std::uint64_t{kEntrySize} * count_;
   for (std::uint32_t i = 0; i < count_; ++i) position += working_index_[i].size;
   if (position > kLargestArchive) {
