@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/Process.h"
+#include "os/Process.h"
 
 namespace {
 AppBase* g_app = nullptr;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/Process.h"
+#include "os/Process.h"
 
 class HeapObject {
  public:

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace archive {
 

@@ -4,10 +4,11 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
-#include "archive/IndexScan.h"
-#include "platform/Console.h"
-#include "platform/Process.h"
+#include "os/Console.h"
+#include "os/Process.h"
 
 namespace archive {
 namespace {
@@ -33,7 +34,7 @@ std::string LowerCaseSecondByte(std::string_view name) {
 
 // The name field as stored: the upper-cased name, or an exact field as given.
 std::string StoredField(const PackEntry& entry) {
-  return entry.exact ? entry.name : UpperCaseName(entry.name);
+  return entry.exact ? entry.name : UpperCaseCp932Aware(entry.name);
 }
 
 std::string EntryProblem(const PackEntry& entry) {
@@ -43,7 +44,7 @@ std::string EntryProblem(const PackEntry& entry) {
 }  // namespace
 
 std::string StoredNameProblem(std::string_view name) {
-  const std::string upper = UpperCaseName(name);
+  const std::string upper = UpperCaseCp932Aware(name);
   if (upper.find('\0') != std::string::npos) return "the name holds a NUL";
   if (upper.size() > kEntryNameSize - 1) {
     return "the name has " + std::to_string(upper.size()) + " bytes, more than " +
@@ -71,7 +72,7 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
       return false;
     }
     const auto added =
-        given_by_stored.emplace(UpperCaseName(NameInField(StoredField(entry))), entry.name);
+        given_by_stored.emplace(UpperCaseCp932Aware(NameInField(StoredField(entry))), entry.name);
     // An archive may hold a name twice; only what it held is kept so.
     if (!added.second && !entry.exact) {
       *error = entry.name + ": the same name as " + added.first->second + " once upper-cased";

@@ -7,12 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace archive {
-
-// The largest archive the updater can read.
-constexpr std::uint64_t kLargestArchive = kLargestReadableFile;
 
 struct PackEntry {
   std::string name;       // CP932 bytes; stored upper-cased unless exact

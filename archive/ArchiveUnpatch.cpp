@@ -11,7 +11,7 @@ namespace {
 const char kMark[] = "__";
 
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && UpperCaseName(a) == UpperCaseName(b);
+  return a.size() == b.size() && UpperCaseCp932Aware(a) == UpperCaseCp932Aware(b);
 }
 
 // Whether the `appended.size()` entries ending just before `end` are exactly

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace archive {
 

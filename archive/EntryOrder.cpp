@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/IndexScan.h"
-#include "platform/Console.h"
-#include "platform/Process.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
+#include "os/Console.h"
+#include "os/Process.h"
 
 namespace archive {
 namespace {

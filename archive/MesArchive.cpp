@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/MessageBox.h"
-#include "platform/System.h"
+#include "os/System.h"
 #include "platform/MessageTexts.h"
 
 using platform::Sys;
@@ -16,7 +16,6 @@ namespace {
 constexpr std::size_t kNameBufferSize = 260;
 // A superseded entry's name gains "__" and must still fit its field.
 constexpr std::size_t kMaxSupersededName = kEntryNameSize - 1 - 2;
-constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFu;
 
 MesArchive::Allocator g_default_allocator = std::malloc;
 
@@ -25,25 +24,19 @@ void Report(const char* format, const char* argument) {
                        platform::MessageStyle::kInformation, format, argument);
 }
 
-// Upper-cases ASCII letters only: the second byte of a double-byte character
-// is converted too, as the game's own lookup does.
+// The lookup's key: the name upper-cased by the every-byte rule, cut to the buffer.
 void CopyUpperCased(const char* name, char (&buffer)[kNameBufferSize]) {
   std::size_t i = 0;
   for (; name && name[i] != '\0' && i + 1 < kNameBufferSize; ++i) {
-    const unsigned char byte = static_cast<unsigned char>(name[i]);
-    buffer[i] = static_cast<char>(byte >= 0x61 && byte <= 0x7A ? byte - 0x20 : byte);
+    buffer[i] = archive::UpperCaseEveryByte(name[i]);
   }
   buffer[i] = '\0';
 }
 
-unsigned char AsciiUpper(char c) {
-  const unsigned char byte = static_cast<unsigned char>(c);
-  return byte >= 0x61 && byte <= 0x7A ? static_cast<unsigned char>(byte - 0x20) : byte;
-}
-
-bool EqualIgnoringAsciiCase(const char* a, const char* b) {
+// The rebuild marks superseded entries by the lookup's rule.
+bool EqualUpperCasedEveryByte(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (AsciiUpper(*a) != AsciiUpper(*b)) return false;
+    if (archive::UpperCaseEveryByte(*a) != archive::UpperCaseEveryByte(*b)) return false;
   }
   return *a == *b;
 }
@@ -175,21 +168,22 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
     return nullptr;
   };
 
-  std::uint32_t count = 0;
+  char stored_count[kCountSize];
   std::uint32_t got = 0;
-  if (!Seek(0, platform::kSeekBegin) || !ReadCounted(&count, sizeof count, &got) ||
-      got != sizeof count) {
+  if (!Seek(0, platform::kSeekBegin) || !ReadCounted(stored_count, kCountSize, &got) ||
+      got != kCountSize) {
     return fail(text::kCountReadFailed);
   }
+  const std::uint32_t count = archive::DecodeCount(std::string_view(stored_count, kCountSize));
   count_ = count;
 
   // Checked before allocating: a count from a damaged file may ask for gigabytes.
-  const std::uint64_t index_end = kCountSize + std::uint64_t{kEntrySize} * count;
+  const std::uint64_t index_end = archive::IndexEnd(count);
   if (file_size_ == platform::kInvalidFileSize || index_end > file_size_) {
     return fail(text::kIndexReadFailed);
   }
   const std::uint64_t room = std::uint64_t{count} + extra;
-  if (kCountSize + kEntrySize * room > kMaxFileSize) return fail(text::kIndexAllocFailed);
+  if (kCountSize + kEntrySize * room > kLargestArchive) return fail(text::kIndexAllocFailed);
 
   ArchiveEntry* index = AllocateEntries(room);
   if (!index) return fail(text::kIndexAllocFailed);
@@ -197,7 +191,9 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
   const std::uint32_t index_bytes = kEntrySize * count;
   bool sound = ReadCounted(index, index_bytes, &got) && got == index_bytes;
   if (sound) {
-    ScrambleIndex(index);
+    // Decoded in place: each entry's stored bytes are read before it is overwritten.
+    const std::string_view stored(reinterpret_cast<const char*>(index), index_bytes);
+    for (std::uint32_t i = 0; i < count; ++i) index[i] = archive::DecodeEntry(stored, i);
     for (std::uint32_t i = 0; sound && i < count; ++i) {
       const ArchiveEntry& entry = index[i];
       sound = std::memchr(entry.name, '\0', kEntryNameSize) != nullptr &&
@@ -291,7 +287,7 @@ int MesArchive::LoadIndexForRewrite(const char* archive_path, std::uint32_t n,
     ArchiveEntry& entry = working[i];
     entry.offset += kEntrySize * n;
     for (std::uint32_t j = 0; j < n; ++j) {
-      if (!EqualIgnoringAsciiCase(entry.name, names[j])) continue;
+      if (!EqualUpperCasedEveryByte(entry.name, names[j])) continue;
       // A match has at most kMaxSupersededName bytes, and so does every
       // further match, so the marks always fit; the check only keeps it so.
       const std::size_t length = std::strlen(entry.name);
@@ -383,10 +379,10 @@ int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
   }
 
   // Every entry's offset is where its data will land, whatever gaps or
-  // sharing the old file had; the whole file must stay within 32 bits.
+  // sharing the old file had; the whole file must be one the reader reads.
   std::uint64_t position = kCountSize + std::uint64_t{kEntrySize} * count_;
   for (std::uint32_t i = 0; i < count_; ++i) position += working_index_[i].size;
-  if (position > kMaxFileSize) {
+  if (position > kLargestArchive) {
     Report(text::kWriteFailed, new_path);
     return 0;
   }

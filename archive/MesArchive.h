@@ -59,8 +59,11 @@ class MesArchive : public SizedInputFile {
   // map (the first of two equal names wins). 1 or 0; each failure shows its
   // message.
   int OpenArchive(const char* path);
-  // Positions the file at the data of the entry (name upper-cased); the size
-  // field then holds the entry's size. 1, or -1 after a message.
+  // Positions the file at the data of the entry; the size field then holds
+  // the entry's size. 1, or -1 after a message. The name asked for is
+  // upper-cased by the every-byte rule (archive::UpperCaseEveryByte, the
+  // second byte of a double-byte character too) and then compared with the
+  // stored names byte for byte: a stored name with a-z is never found.
   int SeekToEntry(const char* name);
   // Reads the entry's data; its size on success, 0 on failure (and for an
   // empty entry, without a message).

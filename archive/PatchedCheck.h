@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace archive {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/MesArchive.h"
-#include "platform/memory/MemorySystem.h"
+#include "os/memory/MemorySystem.h"
 
 namespace {
 

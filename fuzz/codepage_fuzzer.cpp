@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/CodePage.h"
+#include "os/posix/CodePage.h"
 
 using namespace platform::posix;
 

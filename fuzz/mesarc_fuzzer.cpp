@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "archive/ArchivePacker.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
-#include "archive/IndexScan.h"
 #include "archive/MesArchive.h"
-#include "platform/memory/MemorySystem.h"
+#include "os/memory/MemorySystem.h"
 
 namespace {
 
@@ -56,10 +57,10 @@ void Inspect(std::string_view bytes) {
     if (entry.unterminated) continue;
     const archive::InspectedEntry* first = archive::FindFirst(inspection, entry.name);
     Check(first && first->position <= entry.position && first->name == entry.name, "FindFirst");
-    // Duplicates ignore ASCII case, as the updater's lookup does.
+    // Duplicates ignore the case of ASCII letters, CP932-aware.
     const archive::InspectedEntry& earliest = inspection.entries[entry.first_with_name];
     Check(earliest.position <= first->position &&
-              archive::UpperCaseName(earliest.name) == archive::UpperCaseName(entry.name),
+              archive::UpperCaseCp932Aware(earliest.name) == archive::UpperCaseCp932Aware(entry.name),
           "first with the name");
     Check(entry.duplicate == (earliest.position != entry.position), "duplicate flag");
     archive::StoredNameProblem(entry.name);
@@ -115,7 +116,7 @@ std::vector<archive::PackEntry> EntriesFrom(std::string_view bytes) {
 }
 
 std::string StoredName(const archive::PackEntry& entry) {
-  return entry.exact ? std::string(archive::NameInField(entry.name)) : archive::UpperCaseName(entry.name);
+  return entry.exact ? std::string(archive::NameInField(entry.name)) : archive::UpperCaseCp932Aware(entry.name);
 }
 
 // Exact names may repeat (archives hold repeats); others must differ from
@@ -126,7 +127,7 @@ bool StorableAndDistinct(const std::vector<archive::PackEntry>& entries) {
     const std::string problem = entry.exact ? archive::NameFieldProblem(entry.name)
                                             : archive::StoredNameProblem(entry.name);
     if (!problem.empty()) return false;
-    if (!stored.insert(archive::UpperCaseName(StoredName(entry))).second && !entry.exact) return false;
+    if (!stored.insert(archive::UpperCaseCp932Aware(StoredName(entry))).second && !entry.exact) return false;
   }
   return true;
 }

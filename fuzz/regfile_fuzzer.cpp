@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/RegFileParser.h"
+#include "os/posix/RegFileParser.h"
 
 using platform::posix::RegFile;
 using platform::posix::RegFileKey;

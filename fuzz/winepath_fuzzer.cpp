@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/WinePaths.h"
+#include "os/posix/WinePaths.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/System.h"
+#include "os/System.h"
 
 class FileHandle {
  public:

@@ -1,7 +1,7 @@
 // Message boxes formatted from a printf-style format with one argument.
 #pragma once
 
-#include "platform/System.h"
+#include "os/System.h"
 
 // Shows text formatted from format (Shift-JIS) with the given caption. The
 // formatted text is cut, never overrun, at 1 KiB.

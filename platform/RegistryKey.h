@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "app/HeapObject.h"
-#include "platform/System.h"
+#include "os/System.h"
 
 class RegistryKey : public HeapObject {
  public:

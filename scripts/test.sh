@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds both targets and runs every test: the native unit and end-to-end
-# tests (the desktop dialogs too), the Windows tests under Wine, the
-# reproducibility of the shipped Windows programs, the fuzz smoke run. Ends
-# with one line "N passed, M failed" over every suite; exits non-zero on any
-# failure.
+# Checks that includes point down the layers, builds both targets and runs
+# every test: the native unit and end-to-end tests (the desktop dialogs too),
+# the Windows tests under Wine, the reproducibility of the shipped Windows
+# programs, the fuzz smoke run. Ends with one line "N passed, M failed" over
+# every suite; exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,6 +64,10 @@ run_ctest() {
 wine_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
+
+echo "== include direction"
+bash scripts/check_includes.sh 2>&1 | tee "$log_dir/includes.log" | tail -20
+count_plain "$log_dir/includes.log"
 
 build native && run_ctest native
 echo "== the Linux build started without a terminal (zenity dialogs on Xvfb)"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 #include "archive/MesArchive.h"
 #include "archive/PatchedCheck.h"
 #include "platform/FileHandle.h"
@@ -46,7 +46,7 @@ bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std:
 bool ReadIndexBytes(SizedInputFile* file, std::string* head) {
   std::string count;
   if (!ReadAt(file, 0, kCountSize, &count)) return false;
-  const std::uint64_t end = archive::IndexEnd(archive::GetLe32(count));
+  const std::uint64_t end = archive::IndexEnd(archive::DecodeCount(count));
   return end <= file->GetSize() && ReadAt(file, 0, static_cast<std::uint32_t>(end), head);
 }
 

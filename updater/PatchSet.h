@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/PatchedCheck.h"
-#include "platform/System.h"
+#include "os/System.h"
 
 struct PatchSetEntry {
   const char* name;  // upper case, at most 21 bytes so "__" still fits

@@ -22,8 +22,9 @@ constexpr char kNewFileFormat[] = "%s_";
 // The new file's path adds one byte to the archive path.
 constexpr std::size_t kLongestArchivePath = kMaxPath - 2;
 
-void ShowFromApp(const char* text, MessageStyle style) {
-  Sys().ShowMessage(text, GetApp()->base_name(), platform::CaptionEncoding::kSystem, style);
+// The program's own messages carry its base name as their caption.
+platform::MessageAnswer ShowUnderName(const char* base_name, const char* text, MessageStyle style) {
+  return Sys().ShowMessage(text, base_name, platform::CaptionEncoding::kSystem, style);
 }
 
 void ShowSwapFailure(const char* format) {
@@ -37,7 +38,7 @@ UpdaterApp::UpdaterApp() : archive_path_{} {}
 
 std::int32_t UpdaterApp::Init() {
   if (!ReadArchivePath()) {
-    ShowFromApp(text::kNotInstalled, MessageStyle::kInformation);
+    ShowUnderName(base_name(), text::kNotInstalled, MessageStyle::kInformation);
     return 0;
   }
   return Confirm() ? 1 : 0;
@@ -47,7 +48,7 @@ void UpdaterApp::Exit() {}
 
 std::int32_t UpdaterApp::Run() {
   if (!UpdateArchive()) return kExitNotUpdated;
-  ShowFromApp(text::kUpdateCompleted, MessageStyle::kWarning);
+  ShowUnderName(base_name(), text::kUpdateCompleted, MessageStyle::kWarning);
   return kExitUpdated;
 }
 
@@ -70,8 +71,7 @@ bool UpdaterApp::ReadArchivePath() {
 }
 
 bool UpdaterApp::Confirm() {
-  return Sys().ShowMessage(text::kConfirmUpdate, GetApp()->base_name(),
-                           platform::CaptionEncoding::kSystem, MessageStyle::kQuestion) ==
+  return ShowUnderName(base_name(), text::kConfirmUpdate, MessageStyle::kQuestion) ==
          platform::MessageAnswer::kYes;
 }
 

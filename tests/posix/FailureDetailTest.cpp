@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/PosixFiles.h"
+#include "os/posix/ErrorCodes.h"
+#include "os/posix/PosixFiles.h"
 #include "support/TempDir.h"
 
 namespace {

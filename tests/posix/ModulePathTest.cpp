@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/ModuleNames.h"
-#include "platform/Process.h"
+#include "os/Process.h"
 
 namespace {
 

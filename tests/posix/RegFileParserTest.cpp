@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/posix/RegFileParser.h"
+#include "os/posix/RegFileParser.h"
 
 using platform::posix::RegFile;
 using platform::posix::RegFileValue;

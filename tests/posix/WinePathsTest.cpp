@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/System.h"
-#include "platform/posix/WinePaths.h"
+#include "os/System.h"
+#include "os/posix/WinePaths.h"
 #include "posix/TempWinePrefix.h"
 
 using platform::posix::MapWindowsPath;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 #include "platform/MessageTexts.h"
 
 inline std::string Formatted(const char* format, const std::string& argument) {
@@ -16,7 +16,7 @@ inline std::string Formatted(const char* format, const std::string& argument) {
   return text;
 }
 
-inline void ExpectOnlyArchiveMessage(const RecordingSystem& system, const char* format,
+inline void ExpectOnlyArchiveMessage(const FaultySystem& system, const char* format,
                                      const std::string& argument) {
   ASSERT_EQ(system.messages.size(), 1u);
   EXPECT_EQ(system.messages[0].text, Formatted(format, argument));

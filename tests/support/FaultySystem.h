@@ -1,27 +1,54 @@
-// A RecordingSystem that breaks chosen file and stream calls, counted from 1
-// in the order they happen, to drive the failure paths of the archive code.
+// The tests' one substitute System: forwards to a backend (an in-memory
+// MemorySystem, or the build's own where a test is about that backend),
+// records every message box instead of showing it, answers questions as
+// scripted, counts calls and breaks chosen ones. Install it with
+// ScopedSystem for the length of a test.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "support/RecordingSystem.h"
+#include "os/System.h"
 
-class FaultySystem : public RecordingSystem {
+struct RecordedMessage {
+  std::string text;     // Shift-JIS bytes as shown
+  std::string caption;  // Shift-JIS bytes (or the system's, for the base name)
+  platform::MessageStyle style;
+};
+
+class FaultySystem : public platform::ForwardingSystem {
  public:
-  // FileRead number short_read_at reports one byte less than it delivered
-  // (and success); number failed_read_at fails outright.
+  explicit FaultySystem(platform::System& target = platform::NativeSystem())
+      : ForwardingSystem(target) {}
+
+  std::vector<RecordedMessage> messages;
+  bool answer_yes = true;
+
+  // File, stream and path operation number fail_at (every one counts, from
+  // 1) fails, and LastError then says kErrorWriteFault; 0 breaks nothing.
+  int fail_at = 0;
+  int file_operations = 0;
+  bool injected = false;  // the failure was delivered
+
+  // Faults by kind, counted from 1 among calls of that kind. FileRead number
+  // short_read_at reports one byte less than it delivered (and success);
+  // number failed_read_at fails outright.
   int short_read_at = 0;
   int failed_read_at = 0;
-  // FileSeek number failed_seek_at fails.
   int failed_seek_at = 0;
-  bool fail_stream_create = false;
   int failed_stream_write_at = 0;
+  bool fail_stream_create = false;
   bool fail_stream_sync = false;
   // The stream is still closed, so only the result says it went wrong.
   bool fail_stream_close = false;
-  // Copies into the stream run on the reads, seeks and writes above, so
-  // their faults reach the copy too. Copy number failed_copy_at instead ends
-  // with copy_failure, claiming copy_failure_after bytes copied.
+  // A failed close keeps the handle open, as the platform would.
+  bool fail_file_close = false;
+  // Deleting fails, as when another program holds the file open.
+  bool fail_delete = false;
+  // Copies into a stream run on the reads, seeks and writes above, so their
+  // faults reach the copy too. Copy number failed_copy_at instead ends with
+  // copy_failure, claiming copy_failure_after bytes copied.
   int failed_copy_at = 0;
   platform::CopyResult copy_failure = platform::CopyResult::kReadFailed;
   std::uint32_t copy_failure_after = 0;
@@ -30,60 +57,54 @@ class FaultySystem : public RecordingSystem {
   int seeks = 0;
   int stream_writes = 0;
   int copies = 0;
+  int file_closes = 0;
+  int registry_opens = 0;
+  int registry_queries = 0;
+  int registry_closes = 0;
 
-  // Back to a system that breaks nothing and has recorded nothing.
-  void ClearFaults() {
-    short_read_at = failed_read_at = failed_seek_at = failed_stream_write_at = failed_copy_at = 0;
-    fail_stream_create = fail_stream_sync = fail_stream_close = false;
-    copy_failure = platform::CopyResult::kReadFailed;
-    copy_failure_after = 0;
-    reads = seeks = stream_writes = copies = 0;
-    messages.clear();
-  }
+  // Back to a system that breaks nothing and has counted and recorded nothing.
+  void ClearFaults();
 
+  platform::NativeHandle FileOpen(const char* path, platform::FileOpenMode mode) override;
   bool FileRead(platform::NativeHandle file, void* buffer, std::uint32_t count,
-                std::uint32_t* transferred) override {
-    ++reads;
-    if (reads == failed_read_at) {
-      *transferred = 0;
-      return false;
-    }
-    const bool read = ForwardingSystem::FileRead(file, buffer, count, transferred);
-    // The bytes all arrive, only the count says otherwise: a reader must go by the count.
-    if (read && reads == short_read_at && *transferred > 0) --*transferred;
-    return read;
-  }
-
+                std::uint32_t* transferred) override;
+  bool FileWrite(platform::NativeHandle file, const void* buffer, std::uint32_t count,
+                 std::uint32_t* transferred) override;
   std::uint32_t FileSeek(platform::NativeHandle file, std::uint32_t distance, std::int32_t* high,
-                         std::uint32_t origin) override {
-    if (++seeks == failed_seek_at) return platform::kInvalidSetFilePointer;
-    return ForwardingSystem::FileSeek(file, distance, high, origin);
-  }
-
-  platform::StreamHandle StreamCreate(const char* path) override {
-    return fail_stream_create ? nullptr : ForwardingSystem::StreamCreate(path);
-  }
-
-  bool StreamWrite(platform::StreamHandle stream, const void* data, std::size_t size) override {
-    if (++stream_writes == failed_stream_write_at) return false;
-    return ForwardingSystem::StreamWrite(stream, data, size);
-  }
-
+                         std::uint32_t origin) override;
+  std::uint32_t FileSize(platform::NativeHandle file, std::uint32_t* high) override;
+  bool FileClose(platform::NativeHandle file) override;
+  platform::StreamHandle StreamCreate(const char* path) override;
+  bool StreamWrite(platform::StreamHandle stream, const void* data, std::size_t size) override;
   platform::CopyResult StreamCopyFromFile(platform::StreamHandle stream,
                                           platform::NativeHandle file, std::uint32_t offset,
-                                          std::uint32_t count, std::uint32_t* copied) override {
-    if (++copies == failed_copy_at) {
-      *copied = copy_failure_after;
-      return copy_failure;
-    }
-    return platform::System::StreamCopyFromFile(stream, file, offset, count, copied);
-  }
+                                          std::uint32_t count, std::uint32_t* copied) override;
+  bool StreamSync(platform::StreamHandle stream) override;
+  bool StreamClose(platform::StreamHandle stream) override;
+  bool PathExists(const char* path) override;
+  bool PathDelete(const char* path) override;
+  bool PathMove(const char* from, const char* to) override;
+  std::uint32_t LastError() override;
+  std::int32_t RegistryOpen(platform::NativeHandle root, const char* subkey, std::uint32_t access,
+                            platform::NativeHandle* key) override;
+  std::int32_t RegistryQuery(platform::NativeHandle key, const char* name, std::uint32_t* type,
+                             unsigned char* data, std::uint32_t* size) override;
+  std::int32_t RegistryClose(platform::NativeHandle key) override;
+  platform::MessageAnswer ShowMessage(const char* text, const char* caption,
+                                      platform::CaptionEncoding encoding,
+                                      platform::MessageStyle style) override;
 
-  bool StreamSync(platform::StreamHandle stream) override {
-    return !fail_stream_sync && ForwardingSystem::StreamSync(stream);
-  }
+ private:
+  // Counts one operation; true when it must fail (fail_at, or `also`).
+  bool Breaks(bool also = false);
+  bool last_failed_ = false;
+};
 
-  bool StreamClose(platform::StreamHandle stream) override {
-    return ForwardingSystem::StreamClose(stream) && !fail_stream_close;
-  }
+// Installs a substitute System for its lifetime.
+class ScopedSystem {
+ public:
+  explicit ScopedSystem(platform::System* system) { platform::SetSystemForTesting(system); }
+  ~ScopedSystem() { platform::SetSystemForTesting(nullptr); }
+  ScopedSystem(const ScopedSystem&) = delete;
+  ScopedSystem& operator=(const ScopedSystem&) = delete;
 };

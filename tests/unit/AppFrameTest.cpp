@@ -5,7 +5,7 @@
 
 #include "app/AppBase.h"
 #include "app/ModuleNames.h"
-#include "platform/Process.h"
+#include "os/Process.h"
 #include "support/TestApp.h"
 
 namespace {

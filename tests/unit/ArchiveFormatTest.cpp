@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "archive/ArchiveFormat.h"
 
@@ -25,6 +26,28 @@ TEST(ArchiveFormatTest, ScramblesOneEntryToKnownBytes) {
       0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0xC1, 0x11, 0x04, 0x9E, 0x2C, 0xC7, 0x7E, 0x1D, 0x4B,
   };
   EXPECT_EQ(std::memcmp(&entry, expected, sizeof expected), 0);
+}
+
+TEST(ArchiveFormatTest, DecodesTheStoredBytesOnAnyMachine) {
+  // The count, then the entry of the test above as stored, after 32 bytes of another.
+  std::string stored = std::string("\x02\x00\x00\x01", 4) + std::string(32, '\0');
+  stored += std::string("\x3F\x59\x5C\x28\x45\x26\x2E\x38\x6B", 9) + std::string(15, '\xC1');
+  stored += std::string("\x11\x04\x9E\x2C\xC7\x7E\x1D\x4B", 8);
+  EXPECT_EQ(archive::DecodeCount(stored), 0x01000002u);
+  const ArchiveEntry entry = archive::DecodeEntry(std::string_view(stored).substr(kCountSize), 1);
+  EXPECT_STREQ(entry.name, "T27C.MES");
+  EXPECT_EQ(entry.name[kEntryNameSize - 1], '\xAA');
+  EXPECT_EQ(entry.size, 19974u);
+  EXPECT_EQ(entry.offset, 0xA4u);
+}
+
+TEST(ArchiveFormatTest, TwoUpperCasingRules) {
+  // "t27c" with the double-byte character 0x82 0x61 before "z".
+  const std::string name = "t27c\x82\x61z";
+  std::string every_byte;
+  for (char byte : name) every_byte += archive::UpperCaseEveryByte(byte);
+  EXPECT_EQ(every_byte, "T27C\x82\x41Z");
+  EXPECT_EQ(archive::UpperCaseCp932Aware(name), "T27C\x82\x61Z");
 }
 
 TEST(ArchiveFormatTest, ScramblingTwiceRestoresEveryByte) {

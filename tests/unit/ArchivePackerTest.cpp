@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/ArchivePacker.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(ArchivePackerTest, TheUpdatersReaderFindsEveryPackedEntry) {
   std::string error;
   ASSERT_TRUE(archive::PackArchive({{"c_talk00.mes", first}, {"T09C.MES", second}}, &bytes, &error));
 
-  RecordingSystem system;
+  FaultySystem system;
   ScopedSystem scoped(&system);
   TempDir dir;
   const std::string path = dir.Write("mes.arc", bytes);

@@ -9,7 +9,7 @@
 #include "archive/ArchiveUnpatch.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 #include "support/TempDir.h"
 #include "updater/PatchSet.h"
 
@@ -73,7 +73,7 @@ class ArchiveUnpatchTest : public ::testing::Test {
     return out;
   }
 
-  RecordingSystem system_;
+  FaultySystem system_;
   ScopedSystem scoped_{&system_};
   TempDir dir_;
 };

@@ -6,7 +6,8 @@
 #include "archive/ArchiveDiff.h"
 #include "archive/ArchivePacker.h"
 #include "archive/EntryOrder.h"
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "support/ArchiveBuilder.h"
 
 namespace {

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "platform/FileHandle.h"
-#include "support/CountingSystem.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -28,7 +27,7 @@ TEST_F(FileHandleTest, MissingFileLeavesHandleNoneAndSizeUnchanged) {
   EXPECT_EQ(file.GetSize(), 10u);
   ASSERT_EQ(file.Close(), 1);
 
-  CountingSystem counting;
+  FaultySystem counting;
   ScopedSystem scope(&counting);
   EXPECT_EQ(file.OpenForRead(dir_.Path("missing").c_str()), 0);
   EXPECT_EQ(file.handle(), platform::kNoHandle);
@@ -118,7 +117,7 @@ TEST_F(FileHandleTest, FailedCloseKeepsTheHandle) {
   FileHandle file;
   ASSERT_EQ(file.OpenForRead(MakeFile("f", "x").c_str()), 1);
   FileHandle::Handle held = file.handle();
-  CountingSystem counting;
+  FaultySystem counting;
   {
     ScopedSystem scope(&counting);
     counting.fail_file_close = true;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/FileHandle.h"
-#include "platform/memory/MemorySystem.h"
-#include "support/RecordingSystem.h"
+#include "os/memory/MemorySystem.h"
+#include "support/FaultySystem.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
+#include "support/MemoryFolder.h"
 #include "platform/MessageTexts.h"
 
 namespace {
@@ -30,9 +31,10 @@ class MesArchiveReaderTest : public ::testing::Test {
     ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
-  FaultySystem system_;
+  platform::memory::MemorySystem memory_;
+  FaultySystem system_{memory_};
   ScopedSystem scoped_{&system_};
-  TempDir dir_;
+  MemoryFolder dir_{memory_, "C:\\Test"};
   MesArchive archive_;
 };
 

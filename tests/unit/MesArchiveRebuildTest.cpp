@@ -12,12 +12,13 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
+#include "support/MemoryFolder.h"
 #include "platform/MessageTexts.h"
 
 namespace {
 
 using archive_test::ArchiveBuilder;
-using archive_test::ParseArchiveFile;
+using archive_test::ParseArchive;
 using archive_test::ParsedArchive;
 using archive_test::PatternData;
 
@@ -101,9 +102,10 @@ class MesArchiveRebuildTest : public ::testing::Test {
     ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
-  FaultySystem system_;
+  platform::memory::MemorySystem memory_;
+  FaultySystem system_{memory_};
   ScopedSystem scoped_{&system_};
-  TempDir dir_;
+  MemoryFolder dir_{memory_, "C:\\Test"};
 };
 
 TEST_F(MesArchiveRebuildTest, ShiftsOldOffsetsAndAppendsAfterTheOldData) {
@@ -147,7 +149,7 @@ TEST_F(MesArchiveRebuildTest, ShiftsOldOffsetsAndAppendsAfterTheOldData) {
   EXPECT_EQ(archive.ReleaseArchive(), 1);
   EXPECT_TRUE(system_.messages.empty());
 
-  const ParsedArchive rebuilt = ParseArchiveFile(new_path);
+  const ParsedArchive rebuilt = ParseArchive(dir_.Read(new_path));
   ASSERT_TRUE(rebuilt.ok) << rebuilt.error;
   EXPECT_EQ(rebuilt.count, 9u);
   EXPECT_TRUE(rebuilt.MeetsLayout());
@@ -163,7 +165,7 @@ TEST_F(MesArchiveRebuildTest, EntriesAppendedToAnEmptyArchiveFollowTheNewIndex) 
   EXPECT_EQ(archive.working_index()[0].offset, 4u + 32u * 5u);
   EXPECT_EQ(archive.working_index()[1].offset, 4u + 32u * 5u + 700u);
   ASSERT_EQ(archive.WriteArchive((path + "_").c_str(), 5), 1);
-  const ParsedArchive rebuilt = ParseArchiveFile(path + "_");
+  const ParsedArchive rebuilt = ParseArchive(dir_.Read(path + "_"));
   EXPECT_TRUE(rebuilt.MeetsLayout());
   EXPECT_EQ(Contents(rebuilt), patch);
 }
@@ -188,7 +190,7 @@ TEST_F(MesArchiveRebuildTest, RepeatedRebuildsKeepEveryEntrysOwnData) {
     ASSERT_EQ(archive.WriteArchive(new_path.c_str(), 5), 1);
     model = Expected(model, patch);
 
-    const ParsedArchive rebuilt = ParseArchiveFile(new_path);
+    const ParsedArchive rebuilt = ParseArchive(dir_.Read(new_path));
     ASSERT_TRUE(rebuilt.ok) << rebuilt.error;
     EXPECT_TRUE(rebuilt.MeetsLayout());
     EXPECT_EQ(Contents(rebuilt), model);
@@ -212,7 +214,7 @@ TEST_F(MesArchiveRebuildTest, IrregularOldLayoutsComeOutRegular) {
                                 .Add("B.MES", PatternData(9, 4))
                                 .Trailing("trailing bytes")
                                 .Build());
-  const ParsedArchive old = ParseArchiveFile(path);
+  const ParsedArchive old = ParseArchive(dir_.Read(path));
   ASSERT_TRUE(old.ok) << old.error;
   ASSERT_FALSE(old.MeetsLayout());
 
@@ -221,7 +223,7 @@ TEST_F(MesArchiveRebuildTest, IrregularOldLayoutsComeOutRegular) {
   ASSERT_TRUE(Prepare(&archive, path, patch));
   const std::string new_path = path + "_";
   ASSERT_EQ(archive.WriteArchive(new_path.c_str(), 5), 1);
-  const ParsedArchive rebuilt = ParseArchiveFile(new_path);
+  const ParsedArchive rebuilt = ParseArchive(dir_.Read(new_path));
   ASSERT_TRUE(rebuilt.ok) << rebuilt.error;
   EXPECT_TRUE(rebuilt.MeetsLayout());
   EXPECT_EQ(Contents(rebuilt), Expected(Contents(old), patch));
@@ -237,7 +239,7 @@ TEST_F(MesArchiveRebuildTest, IrregularOldLayoutsComeOutRegular) {
     system_.reads = 0;
     system_.failed_read_at = fault.first;
     EXPECT_EQ(archive.WriteArchive(new_path.c_str(), 5), 0);
-    EXPECT_FALSE(FileExists(new_path));
+    EXPECT_FALSE(dir_.Exists(new_path));
     ExpectOnlyMessage(text::kEntryReadFailed, fault.second);
   }
 }
@@ -274,19 +276,20 @@ TEST_F(MesArchiveRebuildTest, WhatCannotBeStoredIsRefused) {
   // n must be what was appended, or the old and new entries would be confused.
   EXPECT_EQ(archive.WriteArchive((path + "_").c_str(), 3), 0);
   ExpectOnlyMessage(text::kWriteFailed, path + "_");
-  EXPECT_FALSE(FileExists(path + "_"));
+  EXPECT_FALSE(dir_.Exists(path + "_"));
 
-  // Offsets are 32-bit: a new archive that would not fit is refused before
-  // anything is written (the payload is never read).
+  // Offsets are 32-bit and the reader cannot learn a size of all ones: a new
+  // archive of 0xFFFFFFFF bytes is refused before anything is written (the
+  // payload is never read).
   system_.messages.clear();
   MesArchive too_big;
   const char* big[] = {"BIG.MES"};
   ASSERT_EQ(too_big.OpenArchive(path.c_str()), 1);
   ASSERT_EQ(too_big.LoadIndexForRewrite(path.c_str(), 1, big), 1);
-  ASSERT_EQ(too_big.AppendEntry("BIG.MES", 0xFFFFFFFFu - 4 - 64, "b"), 1);
+  ASSERT_EQ(too_big.AppendEntry("BIG.MES", 0xFFFFFFFFu - 4 - 64 - 1, "b"), 1);
   EXPECT_EQ(too_big.WriteArchive((path + "_").c_str(), 1), 0);
   ExpectOnlyMessage(text::kWriteFailed, path + "_");
-  EXPECT_FALSE(FileExists(path + "_"));
+  EXPECT_FALSE(dir_.Exists(path + "_"));
 }
 
 TEST_F(MesArchiveRebuildTest, LoadIndexForRewriteKeepsNothingAfterAFailure) {
@@ -392,7 +395,7 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
     fault.arrange(&system_);
 
     EXPECT_EQ(archive.WriteArchive(new_path.c_str(), 5), 0);
-    EXPECT_FALSE(FileExists(new_path));
+    EXPECT_FALSE(dir_.Exists(new_path));
     EXPECT_EQ(IndexBytes(archive), before);
     ExpectOnlyMessage(fault.format, fault.entry ? fault.entry : new_path);
   }
@@ -402,7 +405,7 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
   MesArchive archive;
   ASSERT_TRUE(Prepare(&archive, path, patch));
   EXPECT_EQ(archive.WriteArchive(new_path.c_str(), 5), 1);
-  EXPECT_TRUE(ParseArchiveFile(new_path).MeetsLayout());
+  EXPECT_TRUE(ParseArchive(dir_.Read(new_path)).MeetsLayout());
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "platform/RegistryKey.h"
-#include "support/CountingSystem.h"
-#include "support/RecordingSystem.h"
+#include "support/FaultySystem.h"
 #include "support/TestRegistry.h"
 
 namespace {
@@ -19,7 +18,7 @@ constexpr unsigned char kTextValue[] = {0x83, 0x65, 0x83, 0x58, 0x83, 0x67, 0x92
 class RegistryKeyTest : public ::testing::Test {
  protected:
   TestRegistry registry_;
-  CountingSystem counting_;
+  FaultySystem counting_;
   ScopedSystem scope_{&counting_};
 };
 

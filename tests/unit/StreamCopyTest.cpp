@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/System.h"
+#include "os/System.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
 

@@ -10,8 +10,6 @@
 
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
-#include "support/TempDir.h"
-#include "support/TestInstall.h"
 #include "support/UpdaterHarness.h"
 #include "platform/MessageTexts.h"
 
@@ -44,18 +42,18 @@ class UpdateFaultInjectionTest : public ::testing::Test {
                      .Build();
   }
 
-  Outcome RunWithFailureAt(int k, UpdaterSystem* system) {
-    TestInstall install;
-    WriteFileBytes(install.HostPath("mes.arc"), old_bytes_);
-    system->install_path = install.install_path();
-    system->fail_at = k;
+  Outcome RunWithFailureAt(int k, UpdaterHarness* harness) {
+    const MemoryFolder& game = harness->game;
+    game.Write("mes.arc", old_bytes_);
+    harness->SetInstallPath(game.path());
+    harness->system.fail_at = k;
     Outcome outcome;
-    outcome.exit_code = RunUpdater(system);
-    outcome.archive = ReadFileBytes(install.HostPath("mes.arc"));
-    outcome.new_file = ReadFileBytes(install.HostPath("mes.arc_"));
-    outcome.archive_exists = FileExists(install.HostPath("mes.arc"));
-    outcome.new_file_exists = FileExists(install.HostPath("mes.arc_"));
-    for (const RecordedMessage& message : system->messages) {
+    outcome.exit_code = harness->Run();
+    outcome.archive = game.Read(game.Path("mes.arc"));
+    outcome.new_file = game.Read(game.Path("mes.arc_"));
+    outcome.archive_exists = game.Exists(game.Path("mes.arc"));
+    outcome.new_file_exists = game.Exists(game.Path("mes.arc_"));
+    for (const RecordedMessage& message : harness->system.messages) {
       if (message.text == text::kUpdateCompleted) outcome.completed = true;
       if (message.text.compare(0, 12, std::string(text::kRenameFailed, 12)) == 0) {
         outcome.rename_reported = true;
@@ -68,20 +66,21 @@ class UpdateFaultInjectionTest : public ::testing::Test {
 };
 
 TEST_F(UpdateFaultInjectionTest, EveryFailingFileOperationLeavesAUsableArchive) {
-  UpdaterSystem clean;
+  UpdaterHarness clean;
   Outcome reference = RunWithFailureAt(0, &clean);
   ASSERT_TRUE(reference.completed);
   const std::string new_bytes = reference.archive;
   ASSERT_NE(new_bytes, old_bytes_);
-  const int operations = clean.file_operations;
+  const int operations = clean.system.file_operations;
   ASSERT_GT(operations, 20);
-  ASSERT_EQ(clean.stream_copies, 1) << "the old entries lie back to back: one copy";
+  ASSERT_EQ(clean.system.copies, 1) << "the old entries lie back to back: one copy";
+  EXPECT_EQ(clean.memory.OpenCount(), 0u);
 
   int delivered = 0;
   for (int k = 1; k <= operations; ++k) {
-    UpdaterSystem system;
-    Outcome outcome = RunWithFailureAt(k, &system);
-    if (!system.injected) continue;
+    UpdaterHarness harness;
+    Outcome outcome = RunWithFailureAt(k, &harness);
+    if (!harness.system.injected) continue;
     ++delivered;
     SCOPED_TRACE("file operation " + std::to_string(k) + " failed");
 
@@ -95,6 +94,7 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingFileOperationLeavesAUsableArchive) 
     EXPECT_EQ(outcome.completed, new_in_place);
     // Success is claimed only when it happened.
     EXPECT_EQ(outcome.exit_code, outcome.completed ? 1 : 2);
+    EXPECT_EQ(harness.memory.OpenCount(), 0u) << "a handle or stream left open";
   }
   std::printf("[ fault injection ] %d of %d file operations failed in turn\n", delivered,
               operations);
@@ -105,7 +105,7 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingAllocationLeavesTheOldArchive) {
   MesArchive::SetDefaultAllocatorForTesting(CountedAllocate);
   g_allocations = 0;
   g_fail_allocation_at = 0;
-  UpdaterSystem clean;
+  UpdaterHarness clean;
   ASSERT_TRUE(RunWithFailureAt(0, &clean).completed);
   const int allocations = g_allocations;
   // The index and the working index: no buffer per entry, no name order.
@@ -114,13 +114,13 @@ TEST_F(UpdateFaultInjectionTest, EveryFailingAllocationLeavesTheOldArchive) {
   for (g_fail_allocation_at = 1; g_fail_allocation_at <= allocations; ++g_fail_allocation_at) {
     SCOPED_TRACE("allocation " + std::to_string(g_fail_allocation_at) + " failed");
     g_allocations = 0;
-    UpdaterSystem system;
-    Outcome outcome = RunWithFailureAt(0, &system);
+    UpdaterHarness harness;
+    Outcome outcome = RunWithFailureAt(0, &harness);
     EXPECT_EQ(outcome.archive, old_bytes_);
     EXPECT_FALSE(outcome.new_file_exists);
     EXPECT_FALSE(outcome.completed);
     EXPECT_EQ(outcome.exit_code, 2);
-    EXPECT_EQ(system.messages.size(), 2u);  // the question and the one failure
+    EXPECT_EQ(harness.system.messages.size(), 2u);  // the question and the one failure
   }
   std::printf("[ fault injection ] %d of %d allocations failed in turn\n", allocations,
               allocations);

@@ -7,7 +7,6 @@
 
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
-#include "support/TestInstall.h"
 #include "support/UpdaterHarness.h"
 #include "platform/MessageTexts.h"
 #include "updater/PatchSet.h"
@@ -19,9 +18,9 @@ using platform::MessageStyle;
 class UpdaterAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    system_.install_path = install_.install_path();
-    archive_ = install_.HostPath("mes.arc");
-    new_file_ = install_.HostPath("mes.arc_");
+    harness_.SetInstallPath(game_.path());
+    archive_ = game_.Path("mes.arc");
+    new_file_ = game_.Path("mes.arc_");
   }
 
   std::string WriteSampleArchive() {
@@ -47,26 +46,27 @@ class UpdaterAppTest : public ::testing::Test {
     ExpectMessage(0, text::kConfirmUpdate, "unit_tests", MessageStyle::kQuestion);
   }
 
-  void Write(const std::string& name, const std::string& bytes) {
-    WriteFileBytes(install_.HostPath(name), bytes);
-  }
+  void Write(const std::string& name, const std::string& bytes) { game_.Write(name, bytes); }
+  std::string Read(const std::string& path) const { return game_.Read(path); }
+  bool Exists(const std::string& path) const { return game_.Exists(path); }
 
-  TestInstall install_;
-  UpdaterSystem system_;
+  UpdaterHarness harness_;
+  FaultySystem& system_ = harness_.system;
+  const MemoryFolder& game_ = harness_.game;
   std::string archive_;
   std::string new_file_;
 };
 
 TEST_F(UpdaterAppTest, UpdatesTheArchiveAndReportsCompletion) {
   std::string old_bytes = WriteSampleArchive();
-  EXPECT_EQ(RunUpdater(&system_), 1);
+  EXPECT_EQ(harness_.Run(), 1);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectConfirmationFirst();
   ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
-  EXPECT_FALSE(FileExists(new_file_));
+  EXPECT_FALSE(Exists(new_file_));
 
   archive_test::ParsedArchive old_archive = archive_test::ParseArchive(old_bytes);
-  archive_test::ParsedArchive updated = archive_test::ParseArchiveFile(archive_);
+  archive_test::ParsedArchive updated = archive_test::ParseArchive(Read(archive_));
   ASSERT_TRUE(updated.ok) << updated.error;
   ASSERT_EQ(updated.count, 4u + PatchSet::kCount);
   EXPECT_TRUE(updated.MeetsLayout());
@@ -89,72 +89,74 @@ TEST_F(UpdaterAppTest, UpdatesTheArchiveAndReportsCompletion) {
 
 TEST_F(UpdaterAppTest, NoKeyOrNoAnswerTouchesNothing) {
   std::string old_bytes = WriteSampleArchive();
-  system_.install_path.clear();
-  EXPECT_EQ(RunUpdater(&system_), -1);
-  ASSERT_EQ(system_.messages.size(), 1u);
-  ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
+  UpdaterHarness no_key;
+  no_key.game.Write("mes.arc", old_bytes);
+  EXPECT_EQ(no_key.Run(), -1);
+  ASSERT_EQ(no_key.system.messages.size(), 1u);
+  EXPECT_EQ(no_key.system.messages[0].text, text::kNotInstalled);
+  EXPECT_EQ(no_key.system.messages[0].caption, "unit_tests");
+  EXPECT_EQ(no_key.system.messages[0].style, MessageStyle::kInformation);
+  EXPECT_EQ(no_key.game.Read(archive_), old_bytes);
 
-  system_.messages.clear();
-  system_.install_path = install_.install_path();
   system_.answer_yes = false;
-  EXPECT_EQ(RunUpdater(&system_), -1);
+  EXPECT_EQ(harness_.Run(), -1);
   ASSERT_EQ(system_.messages.size(), 1u);
   ExpectConfirmationFirst();
-  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
-  EXPECT_FALSE(FileExists(new_file_));
+  EXPECT_EQ(Read(archive_), old_bytes);
+  EXPECT_FALSE(Exists(new_file_));
 }
 
 TEST_F(UpdaterAppTest, InstallPathsThatDoNotFitAreNotInstalled) {
   system_.answer_yes = false;
   // 250 bytes + "\mes.arc" + "_" + NUL is exactly 260.
-  system_.install_path = "C:\\" + std::string(247, 'd');
-  EXPECT_EQ(RunUpdater(&system_), -1);
+  const std::string fits = "C:\\" + std::string(247, 'd');
+  harness_.SetInstallPath(fits);
+  EXPECT_EQ(harness_.Run(), -1);
   ExpectConfirmationFirst();
 
   system_.messages.clear();
-  system_.install_path += "d";
-  EXPECT_EQ(RunUpdater(&system_), -1);
+  harness_.SetInstallPath(fits + "d");
+  EXPECT_EQ(harness_.Run(), -1);
   ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
 
   // A value that fills the whole buffer with no NUL.
   system_.messages.clear();
-  system_.install_path = std::string(260, 'x');
-  system_.omit_nul = true;
-  EXPECT_EQ(RunUpdater(&system_), -1);
+  harness_.SetInstallPath(std::string(260, 'x'), false);
+  EXPECT_EQ(harness_.Run(), -1);
   ASSERT_EQ(system_.messages.size(), 1u);
   ExpectMessage(0, text::kNotInstalled, "unit_tests", MessageStyle::kInformation);
 }
 
 TEST_F(UpdaterAppTest, MissingArchiveIsReportedWithItsPath) {
-  EXPECT_EQ(RunUpdater(&system_), 2);
+  EXPECT_EQ(harness_.Run(), 2);
   ASSERT_EQ(system_.messages.size(), 2u);
-  ExpectMessage(1, install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2), text::kCaptionArchive,
+  ExpectMessage(1, archive_ + (text::kArchiveNotFound + 2), text::kCaptionArchive,
                 MessageStyle::kInformation);
 }
 
 TEST_F(UpdaterAppTest, MissingPayloadIsReportedAndNothingIsWritten) {
   std::string old_bytes = WriteSampleArchive();
-  system_.missing_payload_id = 112;
-  EXPECT_EQ(RunUpdater(&system_), 2);
+  harness_.RemovePayload(112);
+  EXPECT_EQ(harness_.Run(), 2);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, std::string("C_TALK80.MES") + (text::kEntryNotFound + 2), text::kCaptionArchive,
                 MessageStyle::kInformation);
-  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
-  EXPECT_FALSE(FileExists(new_file_));
+  EXPECT_EQ(Read(archive_), old_bytes);
+  EXPECT_FALSE(Exists(new_file_));
 }
 
 TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   std::string old_bytes = WriteSampleArchive();
   system_.fail_delete = true;
-  EXPECT_EQ(RunUpdater(&system_), 2);
+  EXPECT_EQ(harness_.Run(), 2);
   ASSERT_EQ(system_.messages.size(), 3u);
   ExpectMessage(1, "Mes.arc \x82\xcc\x8d\xed\x8f\x9c\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 29",
                 text::kCaptionSwap, MessageStyle::kWarning);
   // The rename refuses to replace the old archive: ERROR_ALREADY_EXISTS.
   ExpectMessage(2, "Mes.arc \x82\xcc\xd8\xc8\xb0\xd1\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B 183",
                 text::kCaptionSwap, MessageStyle::kWarning);
-  EXPECT_EQ(ReadFileBytes(archive_), old_bytes);
-  archive_test::ParsedArchive left = archive_test::ParseArchiveFile(new_file_);
+  EXPECT_EQ(Read(archive_), old_bytes);
+  archive_test::ParsedArchive left = archive_test::ParseArchive(Read(new_file_));
   EXPECT_TRUE(left.ok && left.MeetsLayout() && left.count == 4 + PatchSet::kCount);
 }
 
@@ -173,7 +175,7 @@ TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapOnlyWithAPatchedLeftover) {
   const std::string patched = patched_builder.Build();
   altered.back() ^= 1;
   const std::string unpatched = archive_test::ArchiveBuilder().AddSized("A.MES", 10, 1).Build();
-  const std::string not_found = install_.WindowsPath("mes.arc") + (text::kArchiveNotFound + 2);
+  const std::string not_found = archive_ + (text::kArchiveNotFound + 2);
   const std::string refused[] = {
       patched.substr(0, patched.size() - 1),
       unpatched,
@@ -182,20 +184,20 @@ TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapOnlyWithAPatchedLeftover) {
   for (const std::string& leftover : refused) {
     system_.messages.clear();
     Write("mes.arc_", leftover);
-    EXPECT_EQ(RunUpdater(&system_), 2);
+    EXPECT_EQ(harness_.Run(), 2);
     ASSERT_EQ(system_.messages.size(), 2u);
     EXPECT_EQ(system_.messages[1].text, not_found);
-    EXPECT_FALSE(FileExists(archive_));
-    EXPECT_EQ(ReadFileBytes(new_file_), leftover);
+    EXPECT_FALSE(Exists(archive_));
+    EXPECT_EQ(Read(new_file_), leftover);
   }
 
   system_.messages.clear();
   Write("mes.arc_", patched);
-  EXPECT_EQ(RunUpdater(&system_), 1);
+  EXPECT_EQ(harness_.Run(), 1);
   ASSERT_EQ(system_.messages.size(), 2u);
   ExpectMessage(1, text::kUpdateCompleted, "unit_tests", MessageStyle::kWarning);
-  EXPECT_EQ(ReadFileBytes(archive_), patched);
-  EXPECT_FALSE(FileExists(new_file_));
+  EXPECT_EQ(Read(archive_), patched);
+  EXPECT_FALSE(Exists(new_file_));
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Process.h"
-#include "platform/System.h"
-#include "platform/win32/WideText.h"
+#include "os/Process.h"
+#include "os/System.h"
+#include "os/win32/WideText.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "platform/Console.h"
+#include "os/Console.h"
 #include "tools/mesarc/Output.h"
 
 namespace fs = std::filesystem;
@@ -44,7 +44,7 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
     }
     // A damaged count may claim gigabytes: the index is read only when it
     // fits the file, and the count alone lets the inspection say why not.
-    const std::uint64_t index_end = archive::IndexEnd(archive::GetLe32(head));
+    const std::uint64_t index_end = archive::IndexEnd(archive::DecodeCount(head));
     if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
       PrintError(shown + ": cannot be read");
       return false;

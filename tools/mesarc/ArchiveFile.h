@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/IndexScan.h"
+#include "archive/ArchiveInspection.h"
 
 namespace mesarc {
 

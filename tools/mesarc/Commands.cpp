@@ -12,10 +12,11 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
+#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
-#include "archive/IndexScan.h"
 #include "archive/PatchedCheck.h"
-#include "platform/Console.h"
+#include "os/Console.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
@@ -75,7 +76,7 @@ FilePlan PlanFiles(const std::vector<archive::InspectedEntry>& entries) {
     plan.refusals[entry.position] = NameRefusal(entry, &plan.files[entry.position]);
     if (!plan.refusals[entry.position].empty()) continue;
     renamed[entry.position] =
-        entry.name[0] == '.' || !taken.insert(archive::UpperCaseName(entry.name)).second;
+        entry.name[0] == '.' || !taken.insert(archive::UpperCaseCp932Aware(entry.name)).second;
     if (entry.out_of_bounds) plan.refusals[entry.position] = "its data ends past the end of the file";
   }
   for (const archive::InspectedEntry& entry : entries) {
@@ -83,7 +84,7 @@ FilePlan PlanFiles(const std::vector<archive::InspectedEntry>& entries) {
     const bool hidden = entry.name[0] == '.';
     const std::string base = hidden ? "_" + entry.name : entry.name;
     std::string candidate = hidden ? base : base + ".1";
-    for (unsigned suffix = hidden ? 0 : 1; !taken.insert(archive::UpperCaseName(candidate)).second;) {
+    for (unsigned suffix = hidden ? 0 : 1; !taken.insert(archive::UpperCaseCp932Aware(candidate)).second;) {
       candidate = base + "." + std::to_string(++suffix);
     }
     platform::Cp932ToFileName(candidate, &plan.files[entry.position]);
@@ -180,9 +181,9 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     std::string cp932;
     bool found = false;
     if (platform::Utf8ToCp932Strict(name, &cp932)) {
-      const std::string wanted = archive::UpperCaseName(cp932);
+      const std::string wanted = archive::UpperCaseCp932Aware(cp932);
       for (const archive::InspectedEntry& entry : entries) {
-        if (archive::UpperCaseName(entry.name) != wanted) continue;
+        if (archive::UpperCaseCp932Aware(entry.name) != wanted) continue;
         selected[entry.position] = true;
         found = true;
       }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/ArchiveDiff.h"
-#include "platform/Console.h"
+#include "os/Console.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"

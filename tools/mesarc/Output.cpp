@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "platform/Console.h"
+#include "os/Console.h"
 
 namespace mesarc {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "platform/Console.h"
+#include "os/Console.h"
 
 namespace mesarc {
 

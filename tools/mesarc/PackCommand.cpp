@@ -10,8 +10,8 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/EntryOrder.h"
-#include "archive/IndexScan.h"
-#include "platform/Console.h"
+#include "archive/ArchiveInspection.h"
+#include "os/Console.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
@@ -91,7 +91,7 @@ Candidate DescribeCandidate(const fs::directory_entry& item, const fs::path& tar
     candidate.name_problem = "the name cannot be written in CP932 (the character " +
                              FirstCharacterNotInCp932(file_name) + ")" + kRenameAdvice;
   } else {
-    candidate.stored = archive::UpperCaseName(cp932);
+    candidate.stored = archive::UpperCaseCp932Aware(cp932);
     candidate.name_problem = archive::StoredNameProblem(cp932);
     if (!candidate.name_problem.empty()) candidate.name_problem += kRenameAdvice;
   }
@@ -204,7 +204,7 @@ class OrderReader {
                               (kind == archive::OrderLineKind::kBad ? text : line.file) + ": ";
     if (kind == archive::OrderLineKind::kBad) return Refuse(where + error);
 
-    const std::string stored = archive::UpperCaseName(line.name);
+    const std::string stored = archive::UpperCaseCp932Aware(line.name);
     if (!line.exact && !listed_.insert(stored).second) return Refuse(where + "listed twice");
     std::vector<const Candidate*> matches;
     for (const Candidate& candidate : candidates_) {
@@ -274,7 +274,7 @@ bool ReadChosen(const std::vector<Chosen>& chosen, std::vector<std::string>* con
     std::error_code error;
     std::ifstream in(file.path, std::ios::binary);
     const std::uintmax_t size = fs::file_size(file.path, error);
-    if (error || !in || size > archive::kLargestArchive ||
+    if (error || !in || size > kLargestArchive ||
         !ReadAt(in, 0, static_cast<std::size_t>(size), &(*contents)[i])) {
       PrintError(file.shown + ": cannot be read");
       return false;

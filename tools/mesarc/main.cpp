@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "platform/Console.h"
+#include "os/Console.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
 

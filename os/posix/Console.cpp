@@ -1,0 +1,47 @@
+// Linux consoles and file names are UTF-8; CP932 goes through iconv.
+#include "os/Console.h"
+
+#include <unistd.h>
+
+#include "os/posix/CodePage.h"
+
+namespace platform {
+
+std::string NameForConsole(const std::string& cp932) { return posix::Cp932ToUtf8Lossy(cp932); }
+
+std::string Utf8ForConsole(const std::string& utf8) { return utf8; }
+
+std::string Cp932ToUtf8ForDisplay(const std::string& cp932) {
+  return posix::Cp932ToUtf8Lossy(cp932);
+}
+
+bool Utf8ToCp932Strict(const std::string& utf8, std::string* cp932) {
+  return posix::Utf8ToCp932(utf8, cp932);
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) { return std::filesystem::path(utf8); }
+
+std::string PathToUtf8(const std::filesystem::path& path) { return path.string(); }
+
+bool FileNameToCp932(const std::filesystem::path& name, std::string* cp932) {
+  return posix::Utf8ToCp932(name.native(), cp932);
+}
+
+bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name) {
+  std::string utf8;
+  if (!posix::Cp932ToUtf8(cp932, &utf8)) return false;
+  *name = std::filesystem::path(utf8);
+  return true;
+}
+
+std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
+  return std::fopen(path.c_str(), "wb");
+}
+
+bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+}  // namespace platform

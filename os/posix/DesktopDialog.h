@@ -1,0 +1,41 @@
+// Message boxes as desktop dialogs, for a player who started the updater
+// from a file manager or a launcher: no terminal to answer on, but a desktop
+// session. zenity or kdialog shows them, started with an argument vector.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "os/System.h"
+#include "os/posix/TerminalDialog.h"
+
+namespace platform::posix {
+
+enum class DialogProgram { kZenity, kKdialog };
+
+// The dialog program's arguments (after its name) for one message: the
+// caption as the title, the text as it is, the icon of the style.
+std::vector<std::string> DialogArguments(DialogProgram program, const ShownMessage& message);
+
+// Runs the program at `path` with these arguments, no shell, input and output
+// on /dev/null; its exit status, or -1 when it did not run to an exit.
+int RunProgram(const std::string& path, const std::vector<std::string>& arguments);
+
+// The executable file `name` in a directory of $PATH, or "".
+std::string FindOnPath(const char* name);
+
+// Shows one message, records it (MESUPDATE_DIALOG_RECORD) and returns the
+// answer. Standard input that no player types into (not a terminal, not a
+// pipe or file of answers) with a desktop session ($DISPLAY or
+// $WAYLAND_DISPLAY) and no --yes: a desktop dialog. Otherwise, or when no
+// dialog program runs: the terminal dialog on standard error, after a line
+// saying why nothing could be asked if the player could not answer there.
+MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
+                                CaptionEncoding caption_encoding, MessageStyle style);
+
+// "mesupdate: <line>" on standard error; with no terminal around, also in the
+// journal through logger, where a player who started it from the desktop can
+// find it.
+void TellPlayer(const std::string& line);
+
+}  // namespace platform::posix

@@ -1,0 +1,242 @@
+#include "os/posix/PosixFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "os/posix/ErrorCodes.h"
+#include "os/posix/WinePaths.h"
+
+namespace platform::posix {
+namespace {
+
+// Handles are descriptors plus one, so that descriptor 0 is never "none".
+NativeHandle HandleFromFd(int fd) { return static_cast<NativeHandle>(fd) + 1; }
+
+int FdFromHandle(NativeHandle handle) {
+  if (handle == kNoHandle || handle == kInvalidHandle) return -1;
+  return static_cast<int>(handle - 1);
+}
+
+bool HostPath(const char* path, std::string* host) {
+  if (MapWindowsPath(path, host)) return true;
+  NoteUnmappablePath(path);
+  SetLastWin32Error(kErrorPathNotFound);
+  return false;
+}
+
+// Entries reach the stream one at a time, many of them small: a large buffer
+// turns them into few large writes. glibc ignores the size unless it is given
+// the buffer, so the stream owns one.
+constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
+// Copies inside the kernel go in chunks of this size, each written back while
+// the next is copied.
+constexpr std::size_t kCopyChunk = std::size_t{16} << 20;
+
+struct OutputStream {
+  FILE* file;
+  std::unique_ptr<char[]> buffer;
+};
+
+// Wine reports a regular file whose mode has no write bit as read-only, and
+// Windows refuses to delete a read-only file. Refusing here too keeps both
+// builds to the same outcome on the same prefix (even for root, whom
+// unlink would let through).
+bool IsReadOnlyFile(const std::string& host) {
+  struct stat info;
+  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
+
+int OpenFlags(FileOpenMode mode) {
+  return mode == FileOpenMode::kReadShareRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+}  // namespace
+
+NativeHandle FileOpen(const char* path, FileOpenMode mode) {
+  std::string host;
+  if (!HostPath(path, &host)) return kInvalidHandle;
+  int fd = open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+  if (fd < 0) return FailWithErrno(host), kInvalidHandle;
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    close(fd);
+    SetLastWin32Error(kErrorAccessDenied);
+    return kInvalidHandle;
+  }
+  return HandleFromFd(fd);
+}
+
+bool FileRead(NativeHandle file, void* buffer, std::uint32_t count, std::uint32_t* transferred) {
+  *transferred = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  // ReadFile on a disk file returns everything up to the end of the file.
+  while (*transferred < count) {
+    ssize_t got = read(FdFromHandle(file), out + *transferred, count - *transferred);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FailWithErrnoOn(FdFromHandle(file));
+    if (got == 0) break;
+    *transferred += static_cast<std::uint32_t>(got);
+  }
+  return true;
+}
+
+bool FileWrite(NativeHandle file, const void* buffer, std::uint32_t count,
+               std::uint32_t* transferred) {
+  *transferred = 0;
+  const auto* in = static_cast<const unsigned char*>(buffer);
+  while (*transferred < count) {
+    ssize_t put = write(FdFromHandle(file), in + *transferred, count - *transferred);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return FailWithErrnoOn(FdFromHandle(file));
+    *transferred += static_cast<std::uint32_t>(put);
+  }
+  return true;
+}
+
+std::uint32_t FileSeek(NativeHandle file, std::uint32_t distance_low, std::int32_t* distance_high,
+                       std::uint32_t origin) {
+  // Without a high part the distance is a signed 32-bit value, as in Win32.
+  std::int64_t distance =
+      distance_high ? static_cast<std::int64_t>((static_cast<std::uint64_t>(
+                          static_cast<std::uint32_t>(*distance_high)) << 32) | distance_low)
+                    : static_cast<std::int32_t>(distance_low);
+  int whence = origin == kSeekBegin ? SEEK_SET : origin == kSeekCurrent ? SEEK_CUR : SEEK_END;
+  if (origin > kSeekEnd) {
+    SetLastWin32Error(kErrorInvalidParameter);
+    return kInvalidSetFilePointer;
+  }
+  off_t position = lseek(FdFromHandle(file), static_cast<off_t>(distance), whence);
+  if (position < 0) return FailWithErrno(), kInvalidSetFilePointer;
+  if (distance_high) *distance_high = static_cast<std::int32_t>(position >> 32);
+  SetLastWin32Error(kErrorSuccess);
+  return static_cast<std::uint32_t>(position);
+}
+
+std::uint32_t FileSize(NativeHandle file, std::uint32_t* size_high) {
+  struct stat info;
+  if (fstat(FdFromHandle(file), &info) != 0) return FailWithErrno(), kInvalidFileSize;
+  std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  if (size_high) *size_high = static_cast<std::uint32_t>(size >> 32);
+  SetLastWin32Error(kErrorSuccess);
+  return static_cast<std::uint32_t>(size);
+}
+
+bool FileClose(NativeHandle file) {
+  if (close(FdFromHandle(file)) != 0) return FailWithErrno();
+  return true;
+}
+
+NativeHandle FileDuplicate(NativeHandle file) {
+  int fd = fcntl(FdFromHandle(file), F_DUPFD, 0);
+  if (fd < 0) return FailWithErrno(), kNoHandle;
+  return HandleFromFd(fd);
+}
+
+StreamHandle StreamCreate(const char* path) {
+  std::string host;
+  if (!HostPath(path, &host)) return nullptr;
+  FILE* file = std::fopen(host.c_str(), "wb");
+  if (!file) {
+    FailWithErrno(host);
+    return nullptr;
+  }
+  auto* stream = new OutputStream{file, std::unique_ptr<char[]>(new (std::nothrow)
+                                                                     char[kStreamBufferSize])};
+  if (stream->buffer) setvbuf(file, stream->buffer.get(), _IOFBF, kStreamBufferSize);
+  return stream;
+}
+
+bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
+  if (size == 0) return true;
+  FILE* file = FileOf(stream);
+  if (std::fwrite(data, 1, size, file) != size) return FailWithErrnoOn(fileno(file));
+  return true;
+}
+
+bool StreamSync(StreamHandle stream) {
+  FILE* file = FileOf(stream);
+  if (std::fflush(file) != 0) return FailWithErrnoOn(fileno(file));
+  if (fsync(fileno(file)) != 0) return FailWithErrnoOn(fileno(file));
+  return true;
+}
+
+// The stream and its buffer go whatever fclose says.
+bool StreamClose(StreamHandle stream) {
+  std::unique_ptr<OutputStream> owned(static_cast<OutputStream*>(stream));
+  if (std::fclose(owned->file) != 0) return FailWithErrno();
+  return true;
+}
+
+bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t offset,
+                        std::uint32_t count, std::uint32_t* copied, CopyResult* result) {
+  *copied = 0;
+  FILE* out = FileOf(stream);
+  // The kernel writes at the descriptor's position, so what the stream holds goes first.
+  if (std::fflush(out) != 0) {
+    FailWithErrnoOn(fileno(out));
+    *result = CopyResult::kWriteFailed;
+    return true;
+  }
+  off_t from = offset;
+  while (*copied < count) {
+    const std::size_t want = std::min<std::size_t>(count - *copied, kCopyChunk);
+    ssize_t done = copy_file_range(FdFromHandle(file), &from, fileno(out), nullptr, want, 0);
+    if (done < 0 && errno == EINTR) continue;
+    // 0 is the end of the source for a regular file, but some file systems
+    // answer 0 for "not here": the reads decide.
+    if (done <= 0) return false;
+    *copied += static_cast<std::uint32_t>(done);
+    // The stream is synced at the end: the disk writes this chunk while the
+    // next one is copied. Only a hint; the sync reports any write error.
+    sync_file_range(fileno(out), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+  *result = CopyResult::kCopied;
+  return true;
+}
+
+bool PathExists(const char* path) {
+  std::string host;
+  struct stat info;
+  if (!HostPath(path, &host)) return false;
+  if (stat(host.c_str(), &info) != 0) return FailWithErrno();
+  return true;
+}
+
+bool PathDelete(const char* path) {
+  std::string host;
+  if (!HostPath(path, &host)) return false;
+  if (IsReadOnlyFile(host)) {
+    NoteFailureDetail(DescribeFileFailure(host, EACCES));
+    SetLastWin32Error(kErrorAccessDenied);
+    return false;
+  }
+  if (unlink(host.c_str()) != 0) return FailWithErrno(host);
+  return true;
+}
+
+bool PathMove(const char* from, const char* to) {
+  std::string host_from, host_to;
+  if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
+  // Windows' move never replaces an existing file.
+  if (renameat2(AT_FDCWD, host_from.c_str(), AT_FDCWD, host_to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return FailMoving(host_from, host_to);
+  // File systems without RENAME_NOREPLACE: link refuses an existing target too.
+  if (link(host_from.c_str(), host_to.c_str()) != 0) return FailMoving(host_from, host_to);
+  if (unlink(host_from.c_str()) != 0) return FailWithErrno(host_from);
+  return true;
+}
+
+}  // namespace platform::posix

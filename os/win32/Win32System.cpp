@@ -1,0 +1,208 @@
+// The Windows backend: each operation is the Win32 call it is named after.
+// Paths and names arrive in Shift-JIS and go to the wide calls, so nothing
+// depends on the system's ANSI code page.
+#include <windows.h>
+
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "os/System.h"
+#include "os/win32/Win32Dialog.h"
+#include "os/win32/WideText.h"
+
+namespace platform {
+namespace {
+
+HANDLE ToHandle(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+NativeHandle FromHandle(HANDLE handle) { return reinterpret_cast<NativeHandle>(handle); }
+
+struct OpenFlags {
+  DWORD access, share, disposition, attributes;
+};
+
+OpenFlags FlagsFor(FileOpenMode mode) {
+  if (mode == FileOpenMode::kReadShareRead) return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0};
+  return {GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL};
+}
+
+constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
+
+// The runtime's stream keeps errno; callers of this seam ask GetLastError.
+bool FailStream() {
+  SetLastError(ERROR_WRITE_FAULT);
+  return false;
+}
+
+std::wstring Wide(const char* cp932) { return win32::WideFromCp932(cp932); }
+
+bool IsString(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The whole value as stored, read again while it grows between the calls.
+LONG QueryWide(HKEY key, const wchar_t* name, DWORD* type, std::vector<unsigned char>* stored) {
+  DWORD bytes = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, type, nullptr, &bytes);
+  while (status == ERROR_SUCCESS) {
+    // Never a null buffer: that would only ask for the size again.
+    stored->resize(bytes > 0 ? bytes : 1);
+    DWORD got = static_cast<DWORD>(stored->size());
+    status = RegQueryValueExW(key, name, nullptr, type, stored->data(), &got);
+    if (status == ERROR_SUCCESS) {
+      stored->resize(got);
+    } else if (status == ERROR_MORE_DATA) {
+      bytes = got;
+      status = ERROR_SUCCESS;
+      continue;
+    }
+    break;
+  }
+  return status;
+}
+
+// A value of any other type, delivered as RegQueryValueExA does: unchanged.
+std::int32_t DeliverBytes(const std::vector<unsigned char>& stored, unsigned char* data,
+                          std::uint32_t* size) {
+  const std::uint32_t length = static_cast<std::uint32_t>(stored.size());
+  std::int32_t status = ERROR_SUCCESS;
+  if (data && length > *size) {
+    status = ERROR_MORE_DATA;
+  } else if (data && length > 0) {
+    std::memcpy(data, stored.data(), length);
+  }
+  *size = length;
+  return status;
+}
+
+class Win32System final : public System {
+ public:
+  NativeHandle FileOpen(const char* path, FileOpenMode mode) override {
+    OpenFlags f = FlagsFor(mode);
+    HANDLE h = CreateFileW(Wide(path).c_str(), f.access, f.share, nullptr, f.disposition,
+                           f.attributes, nullptr);
+    return h == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(h);
+  }
+  bool FileRead(NativeHandle f, void* buffer, std::uint32_t count, std::uint32_t* got) override {
+    DWORD transferred = 0;
+    BOOL ok = ReadFile(ToHandle(f), buffer, count, &transferred, nullptr);
+    *got = transferred;
+    return ok != FALSE;
+  }
+  bool FileWrite(NativeHandle f, const void* buffer, std::uint32_t count,
+                 std::uint32_t* put) override {
+    DWORD transferred = 0;
+    BOOL ok = WriteFile(ToHandle(f), buffer, count, &transferred, nullptr);
+    *put = transferred;
+    return ok != FALSE;
+  }
+  std::uint32_t FileSeek(NativeHandle f, std::uint32_t low, std::int32_t* high,
+                         std::uint32_t origin) override {
+    LONG high_part = high ? *high : 0;
+    DWORD result = SetFilePointer(ToHandle(f), static_cast<LONG>(low), high ? &high_part : nullptr,
+                                  origin);
+    if (high) *high = high_part;
+    return result;
+  }
+  std::uint32_t FileSize(NativeHandle f, std::uint32_t* high) override {
+    DWORD high_part = 0;
+    DWORD low = GetFileSize(ToHandle(f), &high_part);
+    if (high) *high = high_part;
+    return low;
+  }
+  bool FileClose(NativeHandle f) override { return CloseHandle(ToHandle(f)) != FALSE; }
+  NativeHandle FileDuplicate(NativeHandle f) override {
+    HANDLE copy = nullptr;
+    HANDLE process = GetCurrentProcess();
+    if (!DuplicateHandle(process, ToHandle(f), process, &copy, GENERIC_READ, TRUE, 0)) {
+      return kNoHandle;
+    }
+    return FromHandle(copy);
+  }
+
+  StreamHandle StreamCreate(const char* path) override {
+    FILE* stream = _wfopen(Wide(path).c_str(), L"wb");
+    if (!stream) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    // Entries arrive one at a time, many of them small: write in large blocks.
+    setvbuf(stream, nullptr, _IOFBF, kStreamBufferSize);
+    return stream;
+  }
+  bool StreamWrite(StreamHandle s, const void* data, std::size_t size) override {
+    if (size == 0) return true;
+    return std::fwrite(data, 1, size, static_cast<FILE*>(s)) == size || FailStream();
+  }
+  bool StreamSync(StreamHandle s) override {
+    FILE* stream = static_cast<FILE*>(s);
+    if (std::fflush(stream) != 0) return FailStream();
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return FlushFileBuffers(h) != FALSE;
+  }
+  bool StreamClose(StreamHandle s) override {
+    return std::fclose(static_cast<FILE*>(s)) == 0 || FailStream();
+  }
+
+  bool PathExists(const char* path) override {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  bool PathDelete(const char* path) override { return DeleteFileW(Wide(path).c_str()) != FALSE; }
+  bool PathMove(const char* from, const char* to) override {
+    return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != FALSE;
+  }
+  std::uint32_t LastError() override { return GetLastError(); }
+
+  std::int32_t RegistryOpen(NativeHandle root, const char* subkey, std::uint32_t access,
+                            NativeHandle* key) override {
+    HKEY opened = nullptr;
+    LONG status = RegOpenKeyExW(reinterpret_cast<HKEY>(root), Wide(subkey).c_str(), 0, access,
+                                &opened);
+    *key = reinterpret_cast<NativeHandle>(opened);
+    return status;
+  }
+  // As RegQueryValueExA would answer on code page 932, whatever the system's
+  // code page: strings come back in CP932, sized and terminated as it does.
+  std::int32_t RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
+                             unsigned char* data, std::uint32_t* size) override {
+    DWORD value_type = 0;
+    std::vector<unsigned char> stored;
+    LONG status = QueryWide(reinterpret_cast<HKEY>(key), Wide(name).c_str(), &value_type, &stored);
+    if (type) *type = value_type;
+    if (status != ERROR_SUCCESS) return status;
+    if (IsString(value_type)) {
+      std::wstring text(stored.size() / sizeof(wchar_t), L'\0');
+      if (!text.empty()) std::memcpy(&text[0], stored.data(), text.size() * sizeof(wchar_t));
+      return win32::DeliverStringValue(text, data, size);
+    }
+    return DeliverBytes(stored, data, size);
+  }
+  std::int32_t RegistryClose(NativeHandle key) override {
+    return RegCloseKey(reinterpret_cast<HKEY>(key));
+  }
+
+  MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
+                            MessageStyle style) override {
+    return win32::ShowMessageBox(text, caption, encoding, style);
+  }
+
+  PayloadBytes FindPayload(int id) override {
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), "MODULE");
+    if (!resource) return {nullptr, 0};
+    DWORD size = SizeofResource(nullptr, resource);
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    return {static_cast<const unsigned char*>(data), data ? static_cast<std::uint32_t>(size) : 0};
+  }
+};
+
+}  // namespace
+
+System& NativeSystem() {
+  static Win32System system;
+  return system;
+}
+
+}  // namespace platform

@@ -1,0 +1,137 @@
+// The Linux entry. Unlike the Windows program, which ignores its command
+// line, this one is a Unix command: it reads its options first (-h/--help,
+// --version, -y/--yes; anything else is refused before any file is touched),
+// then hands AppMain the command-line text after the program's name and the
+// show-default state, and exits with its result. When the game is not
+// installed it adds one English line on stderr saying where it looked; when
+// the answer was No, one saying that nothing was changed.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/AppBase.h"
+#include "os/posix/DesktopDialog.h"
+#include "os/posix/TerminalDialog.h"
+#include "os/posix/WinePaths.h"
+#include "os/posix/WineRegistry.h"
+
+namespace {
+
+constexpr std::int32_t kShowDefault = 10;
+constexpr int kExitUsage = 2;
+constexpr std::int32_t kExitStopped = -1;
+
+constexpr char kUsage[] =
+    "Usage: mesupdate [-y|--yes]\n"
+    "       mesupdate -h|--help\n"
+    "       mesupdate --version\n"
+    "\n"
+    "Updates the game's message archive mes.arc: five message files in it are\n"
+    "superseded by the newer ones this program carries. The old archive is\n"
+    "replaced only by a complete new one.\n"
+    "\n"
+    "The game's folder is the value InstPath of the key\n"
+    "HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN in the registry (system.reg) of\n"
+    "the Wine prefix $WINEPREFIX, or ~/.wine when WINEPREFIX is unset.\n"
+    "\n"
+    "The program asks before it changes anything: y, yes or \xE3\x81\xAF\xE3\x81\x84 (any case,\n"
+    "full-width letters too) goes ahead; anything else, or the end of input,\n"
+    "answers No and nothing is changed. Started without a terminal (from a file\n"
+    "manager or a launcher) in a desktop session, it asks and reports through\n"
+    "zenity or kdialog dialogs; with neither installed it answers No and says\n"
+    "why on standard error and in the journal (logger).\n"
+    "\n"
+    "A failed file operation is followed by one line on standard error: the\n"
+    "file on disk and the cause.\n"
+    "\n"
+    "Options:\n"
+    "  -y, --yes      answer the question Yes without reading standard input\n"
+    "  -h, --help     print this help and exit\n"
+    "      --version  print the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  1    the archive was updated\n"
+    "  2    the update was attempted and did not complete (the messages say\n"
+    "       why), or the command line was not understood\n"
+    "  255  the game is not installed, or the answer was No\n";
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool yes = false;
+  std::string error;  // the first argument not understood
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc && options.error.empty(); ++i) {
+    const char* argument = argv[i];
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+      options.help = true;
+    } else if (std::strcmp(argument, "--version") == 0) {
+      options.version = true;
+    } else if (std::strcmp(argument, "--yes") == 0 || std::strcmp(argument, "-y") == 0) {
+      options.yes = true;
+    } else if (argument[0] == '-') {
+      options.error = std::string("unrecognized option '") + argument + "'";
+    } else {
+      options.error = std::string("unexpected argument '") + argument + "'";
+    }
+  }
+  return options;
+}
+
+std::string PrefixSource() {
+  const char* variable = std::getenv("WINEPREFIX");
+  return variable && *variable ? "from $WINEPREFIX" : "~/.wine, as $WINEPREFIX is unset";
+}
+
+// The player's message said only "not installed": name the prefix and the
+// registry file searched, what was looked up there and why it failed.
+void ExplainNotInstalled() {
+  const std::string prefix = platform::posix::WinePrefixDirectory();
+  platform::posix::RegistryLookup lookup = platform::posix::LastRegistryLookup();
+  // The value was read but the updater refused it: too long for the archive's
+  // path, or 260 bytes with no NUL.
+  if (lookup.why.empty()) {
+    lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
+  }
+  platform::posix::TellPlayer("not installed: searched " + prefix +
+                              "/system.reg of the Wine prefix " + prefix + " (" + PrefixSource() +
+                              "): " + lookup.why);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "mesupdate: %s\nTry 'mesupdate --help'.\n", options.error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("mesupdate %s\n", MES_VERSION);
+    return 0;
+  }
+  if (options.yes) platform::posix::AnswerQuestionsYes();
+
+  std::string command_line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) command_line += ' ';
+    command_line += argv[i];
+  }
+  // Linux has no module instance handles.
+  const std::int32_t result = AppMain(nullptr, nullptr, command_line.c_str(), kShowDefault);
+  // Stopped before any question: the registry did not name the game.
+  // Stopped after it: the answer was No.
+  if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled();
+  if (result == kExitStopped && platform::posix::QuestionAsked()) {
+    platform::posix::TellPlayer("the answer was No: nothing was changed");
+  }
+  return result;
+}
