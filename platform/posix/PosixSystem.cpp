@@ -6,6 +6,7 @@
 #include "platform/posix/ErrorCodes.h"
 #include "platform/posix/PayloadTable.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/StopSignals.h"
 #include "platform/posix/TerminalDialog.h"
 #include "platform/posix/WineRegistry.h"
 
@@ -64,7 +65,13 @@ class PosixSystem final : public System {
 
   MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
                             MessageStyle style) override {
-    return posix::ShowTerminalDialog(text, caption, encoding, style, stdin, stderr);
+    const MessageAnswer answer =
+        posix::ShowTerminalDialog(text, caption, encoding, style, stdin, stderr);
+    // Yes starts the work on the files: from here a stop signal waits for a safe point.
+    if (style == MessageStyle::kQuestion && answer == MessageAnswer::kYes) {
+      posix::HoldStopSignals();
+    }
+    return answer;
   }
 
   PayloadBytes FindPayload(int id) override {
