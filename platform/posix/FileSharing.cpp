@@ -102,11 +102,15 @@ std::string OtherHolder(const struct stat& file) {
   return holder;
 }
 
+bool NoOtherHolder(const struct stat& file, const std::string& host) {
+  const std::string holder = OtherHolder(file);
+  return holder.empty() || Refuse(kErrorSharingViolation, host, "held open by " + holder);
+}
+
 bool NotHeldByOthers(int fd, const std::string& host) {
   struct stat file;
   if (fstat(fd, &file) != 0) return FailFromErrno(host);
-  const std::string holder = OtherHolder(file);
-  return holder.empty() || Refuse(kErrorSharingViolation, host, "held open by " + holder);
+  return NoOtherHolder(file, host);
 }
 
 bool TryLock(int fd, short type) {
@@ -190,6 +194,9 @@ bool RemoveStale(const std::string& host) {
   if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
     return Refuse(kErrorAccessDenied, host, "not a regular file; left alone");
   }
+  // A second name of a file that keeps its first (mes.arc itself, say, which
+  // this run holds locked): the name goes, the file and its data stay.
+  if (S_ISREG(info.st_mode) && info.st_nlink > 1) return NoOtherHolder(info, host) && Unlink(host);
   // Gone meanwhile is as good as removed.
   return RemoveName(host) || LastWin32Error() == kErrorFileNotFound;
 }

@@ -33,6 +33,7 @@ class OutputFile {
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
   bool ok_ = true;
+  bool owns_temporary_ = false;
 };
 
 }  // namespace mesarc
