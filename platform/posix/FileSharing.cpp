@@ -113,6 +113,11 @@ bool NotHeldByOthers(int fd, const std::string& host) {
   return NoOtherHolder(file, host);
 }
 
+// What a descriptor's lock keeps off: writers (a read), everyone (a write),
+// or, for a delete or a move, writers by the lock and readers by a look
+// first, so that neither needs write permission on the file.
+enum class LockKind { kShared, kExclusive, kChange };
+
 bool TryLock(int fd, short type) {
   struct flock lock = {};
   lock.l_type = type;
@@ -120,9 +125,23 @@ bool TryLock(int fd, short type) {
   return !Broken(SharingStep::kLock) && fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-bool Lock(int fd, short type, const std::string& host) {
-  if (TryLock(fd, type)) return true;
-  if (errno != EAGAIN && errno != EACCES) return FailFromErrno(host);
+// Whether another open of the file holds any lock; a reader that locks after
+// this look finds the name gone when it checks it.
+bool OthersLocked(int fd, bool* locked) {
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  if (fcntl(fd, F_OFD_GETLK, &probe) != 0) return false;
+  *locked = probe.l_type != F_UNLCK;
+  return true;
+}
+
+bool Lock(int fd, LockKind kind, const std::string& host) {
+  bool locked = false;
+  const bool taken = TryLock(fd, kind == LockKind::kExclusive ? F_WRLCK : F_RDLCK) &&
+                     (kind != LockKind::kChange || OthersLocked(fd, &locked));
+  if (taken && !locked) return true;
+  if (!taken && errno != EAGAIN && errno != EACCES) return FailFromErrno(host);
   return Refuse(kErrorSharingViolation, host, "in use by another mesupdate or mesarc");
 }
 
@@ -163,7 +182,7 @@ bool Blocking(int fd, const std::string& host) {
   return (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) || FailFromErrno(host);
 }
 
-int OpenLocked(const std::string& host, int flags, short lock_type, Follow follow) {
+int OpenLocked(const std::string& host, int flags, LockKind lock, Follow follow) {
   if (follow == Follow::kNoLinks) flags |= O_NOFOLLOW;
   const int fd = open(host.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -174,7 +193,7 @@ int OpenLocked(const std::string& host, int flags, short lock_type, Follow follo
     }
     return -1;
   }
-  if (!RegularFile(fd, host) || !Lock(fd, lock_type, host) || !StillNamed(fd, host, follow) ||
+  if (!RegularFile(fd, host) || !Lock(fd, lock, host) || !StillNamed(fd, host, follow) ||
       !Blocking(fd, host)) {
     return Discard(fd);
   }
@@ -235,11 +254,11 @@ bool SyncFolder(const std::string& folder) {
 }  // namespace
 
 int OpenForSharedRead(const std::string& host, Follow follow) {
-  return OpenLocked(host, O_RDONLY, F_RDLCK, follow);
+  return OpenLocked(host, O_RDONLY, LockKind::kShared, follow);
 }
 
 int OpenForExclusiveWrite(const std::string& host) {
-  const int fd = OpenLocked(host, O_WRONLY | O_CREAT, F_WRLCK, Follow::kNoLinks);
+  const int fd = OpenLocked(host, O_WRONLY | O_CREAT, LockKind::kExclusive, Follow::kNoLinks);
   if (fd < 0) return -1;
   // Emptied only now: truncating at open would cut another writer's file.
   if (!NotHeldByOthers(fd, host)) return Discard(fd);
@@ -265,7 +284,7 @@ bool RemoveName(const std::string& host) {
   if (lstat(host.c_str(), &info) != 0) return FailFromErrno(host);
   // A link, a FIFO: only the name goes.
   if (!S_ISREG(info.st_mode)) return Unlink(host);
-  const int fd = OpenLocked(host, O_WRONLY, F_WRLCK, Follow::kNoLinks);
+  const int fd = OpenLocked(host, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
   if (fd < 0) return false;
   const bool removed = NotHeldByOthers(fd, host) && Unlink(host);
   close(fd);
@@ -277,7 +296,7 @@ bool MoveName(const std::string& from, const std::string& to) {
   if (lstat(from.c_str(), &info) != 0) return FailFromErrno(from);
   int fd = -1;
   if (S_ISREG(info.st_mode)) {
-    fd = OpenLocked(from, O_WRONLY, F_WRLCK, Follow::kNoLinks);
+    fd = OpenLocked(from, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
     if (fd < 0) return false;
     if (!NotHeldByOthers(fd, from)) return Discard(fd), false;
   }

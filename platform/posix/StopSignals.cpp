@@ -40,10 +40,9 @@ int PendingStopSignal() {
 
 void StopBeforeSwap(int signal, const std::string& new_file) {
   if (!new_file.empty()) unlink(new_file.c_str());
-  std::fprintf(stderr,
-               "%s: stopped by %s before the old archive was touched: the new file was "
-               "removed and mes.arc is unchanged\n",
-               program_invocation_short_name, SignalName(signal));
+  std::fprintf(stderr, "%s: stopped by %s before the old archive was touched: mes.arc is unchanged%s\n",
+               program_invocation_short_name, SignalName(signal),
+               new_file.empty() ? "" : ", the unfinished new file was removed");
   std::fflush(stderr);
   _exit(kExitNotUpdated);
 }
