@@ -216,8 +216,11 @@ bool RemoveStale(const std::string& host) {
   // A second name of a file that keeps its first (mes.arc itself, say, which
   // this run holds locked): the name goes, the file and its data stay.
   if (S_ISREG(info.st_mode) && info.st_nlink > 1) return NoOtherHolder(info, host) && Unlink(host);
-  // Gone meanwhile is as good as removed.
-  return RemoveName(host) || LastWin32Error() == kErrorFileNotFound;
+  if (RemoveName(host)) return true;
+  // Gone meanwhile is as good as removed, and no failure to tell of.
+  if (LastWin32Error() != kErrorFileNotFound) return false;
+  TakeFailureDetail();
+  return true;
 }
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
