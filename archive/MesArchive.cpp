@@ -215,6 +215,12 @@ int MesArchive::OpenArchive(const char* path) {
     return 0;
   }
   file_size_ = size_;
+  // Sizes and offsets are 32-bit: a larger file cannot be read, nor rewritten whole.
+  std::uint32_t size_high = 0;
+  if (Sys().FileSize(handle_, &size_high) == platform::kInvalidFileSize || size_high != 0) {
+    Report(text::kIndexReadFailed, path);
+    return 0;
+  }
 
   read_index_ = ReadIndex(path, 0);
   if (!read_index_) return 0;

@@ -18,7 +18,7 @@ case "$selection" in
       cmake make g++ googletest file python3 locales
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
       wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic zenity
-      clang libclang-rt-14-dev libcli11-dev
+      clang libclang-rt-14-dev libcli11-dev strace
     )
     ;;
   *)

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "os/posix/CodePage.h"
+#include "os/posix/FileSharing.h"
 
 namespace platform {
 
@@ -38,8 +39,14 @@ bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name) {
   return true;
 }
 
+// A file of the tool's own, as the updater makes its new archive: never
+// written through a link, never a FIFO or a device, never another run's file.
 std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
-  return std::fopen(path.c_str(), "wb");
+  const int fd = posix::CreateOwnFile(path.string());
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) close(fd);
+  return file;
 }
 
 bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }

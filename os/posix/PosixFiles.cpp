@@ -12,6 +12,8 @@
 #include <string>
 
 #include "os/posix/ErrorCodes.h"
+#include "os/posix/FileSharing.h"
+#include "os/posix/StopSignals.h"
 #include "os/posix/WinePaths.h"
 
 namespace platform::posix {
@@ -45,6 +47,16 @@ struct OutputStream {
   std::unique_ptr<char[]> buffer;
 };
 
+// The new file of this run, removed if a stop signal comes before the swap;
+// the swap begins with the delete of the old archive.
+std::string g_new_file;
+bool g_swap_begun = false;
+
+void StopIfAsked() {
+  const int signal = PendingStopSignal();
+  if (signal != 0 && !g_swap_begun) StopBeforeSwap(signal, g_new_file);
+}
+
 // Wine reports a regular file whose mode has no write bit as read-only, and
 // Windows refuses to delete a read-only file. Refusing here too keeps both
 // builds to the same outcome on the same prefix (even for root, whom
@@ -57,24 +69,15 @@ bool IsReadOnlyFile(const std::string& host) {
 
 FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
 
-int OpenFlags(FileOpenMode mode) {
-  return mode == FileOpenMode::kReadShareRead ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
-}
-
 }  // namespace
 
 NativeHandle FileOpen(const char* path, FileOpenMode mode) {
   std::string host;
   if (!HostPath(path, &host)) return kInvalidHandle;
-  int fd = open(host.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
-  if (fd < 0) return FailWithErrno(host), kInvalidHandle;
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    close(fd);
-    SetLastWin32Error(kErrorAccessDenied);
-    return kInvalidHandle;
-  }
-  return HandleFromFd(fd);
+  // The sharing modes of the two opens: read sharing read, and no sharing.
+  const int fd = mode == FileOpenMode::kReadShareRead ? OpenForSharedRead(host, Follow::kLinks)
+                                                      : OpenForExclusiveWrite(host);
+  return fd < 0 ? kInvalidHandle : HandleFromFd(fd);
 }
 
 bool FileRead(NativeHandle file, void* buffer, std::uint32_t count, std::uint32_t* transferred) {
@@ -146,11 +149,17 @@ NativeHandle FileDuplicate(NativeHandle file) {
 StreamHandle StreamCreate(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return nullptr;
-  FILE* file = std::fopen(host.c_str(), "wb");
+  StopIfAsked();
+  const int fd = CreateOwnFile(host);
+  if (fd < 0) return nullptr;
+  FILE* file = fdopen(fd, "wb");
   if (!file) {
     FailWithErrno(host);
+    close(fd);
+    unlink(host.c_str());
     return nullptr;
   }
+  g_new_file = host;
   auto* stream = new OutputStream{file, std::unique_ptr<char[]>(new (std::nothrow)
                                                                      char[kStreamBufferSize])};
   if (stream->buffer) setvbuf(file, stream->buffer.get(), _IOFBF, kStreamBufferSize);
@@ -158,6 +167,7 @@ StreamHandle StreamCreate(const char* path) {
 }
 
 bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
+  StopIfAsked();
   if (size == 0) return true;
   FILE* file = FileOf(stream);
   if (std::fwrite(data, 1, size, file) != size) return FailWithErrnoOn(fileno(file));
@@ -165,6 +175,7 @@ bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) {
 }
 
 bool StreamSync(StreamHandle stream) {
+  StopIfAsked();
   FILE* file = FileOf(stream);
   if (std::fflush(file) != 0) return FailWithErrnoOn(fileno(file));
   if (fsync(fileno(file)) != 0) return FailWithErrnoOn(fileno(file));
@@ -173,6 +184,7 @@ bool StreamSync(StreamHandle stream) {
 
 // The stream and its buffer go whatever fclose says.
 bool StreamClose(StreamHandle stream) {
+  StopIfAsked();
   std::unique_ptr<OutputStream> owned(static_cast<OutputStream*>(stream));
   if (std::fclose(owned->file) != 0) return FailWithErrno();
   return true;
@@ -190,6 +202,7 @@ bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t of
   }
   off_t from = offset;
   while (*copied < count) {
+    StopIfAsked();
     const std::size_t want = std::min<std::size_t>(count - *copied, kCopyChunk);
     ssize_t done = copy_file_range(FdFromHandle(file), &from, fileno(out), nullptr, want, 0);
     if (done < 0 && errno == EINTR) continue;
@@ -216,27 +229,23 @@ bool PathExists(const char* path) {
 bool PathDelete(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return false;
+  StopIfAsked();
+  g_swap_begun = true;
   if (IsReadOnlyFile(host)) {
     NoteFailureDetail(DescribeFileFailure(host, EACCES));
     SetLastWin32Error(kErrorAccessDenied);
     return false;
   }
-  if (unlink(host.c_str()) != 0) return FailWithErrno(host);
-  return true;
+  return RemoveName(host);
 }
 
 bool PathMove(const char* from, const char* to) {
   std::string host_from, host_to;
   if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
   // Windows' move never replaces an existing file.
-  if (renameat2(AT_FDCWD, host_from.c_str(), AT_FDCWD, host_to.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
-  }
-  if (errno != EINVAL && errno != ENOSYS) return FailMoving(host_from, host_to);
-  // File systems without RENAME_NOREPLACE: link refuses an existing target too.
-  if (link(host_from.c_str(), host_to.c_str()) != 0) return FailMoving(host_from, host_to);
-  if (unlink(host_from.c_str()) != 0) return FailWithErrno(host_from);
-  return true;
+  const bool moved = MoveName(host_from, host_to);
+  if (const int signal = PendingStopSignal()) ReportStopDuringSwap(signal);
+  return moved;
 }
 
 }  // namespace platform::posix

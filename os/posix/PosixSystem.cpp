@@ -8,6 +8,7 @@
 #include "os/posix/ErrorCodes.h"
 #include "os/posix/PayloadTable.h"
 #include "os/posix/PosixFiles.h"
+#include "os/posix/StopSignals.h"
 #include "os/posix/WineRegistry.h"
 
 namespace platform {
@@ -70,6 +71,10 @@ class PosixSystem final : public System {
     // failure nobody reported (a probe) is forgotten once the question comes.
     const std::string detail = posix::TakeFailureDetail();
     if (!detail.empty() && style != MessageStyle::kQuestion) posix::TellPlayer(detail);
+    // Yes starts the work on the files: from here a stop signal waits for a safe point.
+    if (style == MessageStyle::kQuestion && answer == MessageAnswer::kYes) {
+      posix::HoldStopSignals();
+    }
     return answer;
   }
 

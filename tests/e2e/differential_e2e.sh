@@ -13,7 +13,6 @@
 #
 # | situation                   | Linux build                     | Windows build              | why                                                                                   |
 # |-----------------------------|---------------------------------|----------------------------|---------------------------------------------------------------------------------------|
-# | the game holds mes.arc open | deleted and replaced            | delete 32, rename 183      | POSIX has no sharing modes; windows_e2e.sh (archive-held-open) proves the Windows side |
 # | not installed               | the message, then one line on   | the message box only       | a terminal user can act on a path; a GUI program has no console                       |
 # |                             | stderr: prefix, system.reg, why |                            |                                                                                       |
 # | command line                | --help, --version, --yes; other | ignored                    | a Unix command, and a program started by double click; linux_e2e.sh tests it          |
@@ -45,7 +44,7 @@ export WINEPREFIX=$(dirname "$win_bin")/differential-prefix
 linux_prefix=$work/linux-prefix
 source "$(dirname "$0")/wine_lib.sh"
 source "$(dirname "$0")/scenario_lib.sh"
-trap 'chmod -R u+w "$work" 2>/dev/null; stop_wine_and_display' EXIT
+trap 'release_holds; chmod -R u+w "$work" 2>/dev/null; stop_wine_and_display' EXIT
 trap 'exit 130' INT TERM HUP
 
 key='HKLM\SoftWare\velk\MIRKAN'
@@ -89,8 +88,31 @@ setup() {
   make_inputs
 }
 
+# Files another process holds open during the next runs: on Linux a plain
+# process with the file on its standard input, on Windows the driver, which
+# shares reads only.
+linux_holders=()
+driver_options=()
+hold() {  # NAME
+  sleep 300 <"$linux_game/$1" &
+  linux_holders+=($!)
+  driver_options+=(--hold "$(winpath "$windows_game/$1")")
+  local i
+  for i in $(seq 100); do
+    [ /proc/$!/fd/0 -ef "$linux_game/$1" ] && return
+    sleep 0.05
+  done
+}
+
+release_holds() {
+  [ ${#linux_holders[@]} -eq 0 ] || kill "${linux_holders[@]}" 2>/dev/null
+  linux_holders=()
+  driver_options=()
+}
+
 # Empties both game folders (read-only files too).
 clear_games() {
+  release_holds
   chmod -R u+w "$linux_game" "$windows_game"
   rm -rf "${linux_game:?}"/* "${windows_game:?}"/*
 }
@@ -114,7 +136,7 @@ run_linux() {
 }
 
 run_windows() {
-  timeout 180 "$wine" "$win_bin/mbdriver.exe" --timeout 90 \
+  timeout 180 "$wine" "$win_bin/mbdriver.exe" --timeout 90 "${driver_options[@]}" \
     "$(winpath "$win_bin/mesupdate.exe")" "$@" >"$work/driver.out" 2>"$work/driver.err"
   driver_rc=$?
   windows_out=$(tr -d '\r' <"$work/driver.out")
@@ -163,6 +185,7 @@ scenario() {  # NAME EXPECTED_EXIT PREPARE ANSWER...
   clear_games
   $prepare
   compare_run "$name" "$@"
+  release_holds
   expect_exit "$name" "$expected"
   finish "$name"
 }
@@ -174,6 +197,11 @@ prepare_read_only() { put sample.arc mes.arc; chmod a-w "$linux_game/mes.arc" "$
 prepare_stale() { put sample.arc mes.arc; put stale mes.arc_; }
 prepare_patched_leftover() { put patched.arc mes.arc_; }
 prepare_unpatched_leftover() { put sample.arc mes.arc_; }
+# The game runs: delete refused (32), then the rename onto the old file (183).
+prepare_held_archive() { put sample.arc mes.arc; hold mes.arc; }
+# Two updaters at once: the other one is writing mes.arc_, which a process
+# holding it open stands in for; this one cannot write it and stops.
+prepare_other_updater_writing() { put sample.arc mes.arc; put stale mes.arc_; hold mes.arc_; }
 
 scenario_three_runs() {
   local name=three-runs-in-a-row run
@@ -199,6 +227,8 @@ scenario read-only-archive 2 prepare_read_only yes
 scenario stale-new-file 1 prepare_stale yes
 scenario interrupted-swap-patched-leftover 1 prepare_patched_leftover yes
 scenario unpatched-leftover 2 prepare_unpatched_leftover yes
+scenario archive-held-open 2 prepare_held_archive yes
+scenario two-updaters-at-once 2 prepare_other_updater_writing yes
 scenario_three_runs
 
 echo "e2e-differential: $passed passed, $failed failed"

@@ -286,17 +286,23 @@ scenario_command_line() {
   finish $name
 }
 
-# A full disk while the new archive is written: /dev/full answers every write
-# with ENOSPC. The message names the new file; the line the cause.
+# A full disk while the new archive is written: the game folder is a small
+# tmpfs (in a mount namespace of its own) with room for the archive but not
+# for the new one. The message names the new file; the line the cause.
 scenario_disk_full() {
   local name=disk-full; scenario_ok=1
   make_prefix $name win32 'C:\\Mirkan' Mirkan
-  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
-  ln -s /dev/full "$game/mes.arc_"
-  run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc_ - ファイル書き込みエラー。${NL}mesupdate: /dev/full: No space left on device"
+  make_archive "$root/$name.old"
+  out=$(printf 'y\n' | WINEPREFIX=$prefix unshare -m sh -c '
+      mount -t tmpfs -o size=64k tmpfs "$1" && cp "$2" "$1/mes.arc" || exit 99
+      "$3"; code=$?
+      cp "$1/mes.arc" "$2.after"; ls -A "$1" >"$2.left"
+      exit $code' sh "$game" "$root/$name.old" "$mesupdate" 2>&1)
+  code=$?
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc_ - ファイル書き込みエラー。${NL}mesupdate: $game/mes.arc_: No space left on device"
   check $name "exit code $code, expected 2" test "$code" = 2
-  check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  check $name "archive changed" cmp -s "$root/$name.old" "$root/$name.old.after"
+  check $name "mes.arc_ left behind" test "$(cat "$root/$name.old.left")" = mes.arc
   finish $name
 }
 

@@ -2,7 +2,11 @@
 // and the cause in Unix words, whatever Win32 number the message shows.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <string>
@@ -47,18 +51,19 @@ TEST(FailureDetailTest, NamesTheFileAndTheCauseOfEachFailure) {
   EXPECT_EQ(posix::TakeFailureDetail(), "") << "taking the line clears it";
 }
 
-// A full disk: /dev/full answers every write with ENOSPC.
-TEST(FailureDetailTest, FullDiskIsNamedWhenTheStreamIsWritten) {
+// A write that meets a full disk knows only its descriptor: the line names
+// the file that descriptor has open. (linux_e2e.sh fills a real tmpfs.)
+TEST(FailureDetailTest, AFailedWriteNamesTheFileItsDescriptorHolds) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc_", "");
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
   posix::TakeFailureDetail();
-  StreamHandle stream = posix::StreamCreate("/dev/full");
-  ASSERT_NE(stream, nullptr);
-  const std::string block(4096, 'x');
-  bool written = posix::StreamWrite(stream, block.data(), block.size());
-  written = written && posix::StreamSync(stream);
-  EXPECT_FALSE(written);
+  errno = ENOSPC;
+  EXPECT_FALSE(posix::FailWithErrnoOn(fd));
+  close(fd);
   EXPECT_EQ(posix::LastWin32Error(), kErrorDiskFull);
-  EXPECT_EQ(posix::TakeFailureDetail(), "/dev/full: No space left on device");
-  posix::StreamClose(stream);
+  EXPECT_EQ(posix::TakeFailureDetail(), RealFolder(dir) + "/mes.arc_: No space left on device");
 }
 
 }  // namespace

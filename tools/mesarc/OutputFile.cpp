@@ -20,6 +20,7 @@ std::filesystem::path OutputFile::TemporaryPath(const std::filesystem::path& tar
 bool OutputFile::Open() {
   file_ = platform::OpenFileForWriting(temporary_);
   ok_ = file_ != nullptr;
+  owns_temporary_ = ok_;
   return ok_;
 }
 
@@ -39,6 +40,7 @@ bool OutputFile::Commit() {
   std::error_code error;
   if (synced && closed) std::filesystem::rename(temporary_, target_, error);
   ok_ = synced && closed && !error;
+  if (ok_) owns_temporary_ = false;  // it is the target now
   if (!ok_) Discard();
   return ok_;
 }
@@ -47,8 +49,10 @@ void OutputFile::Discard() {
   if (file_ == nullptr && ok_) return;
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+  // A temporary name that Open could not take is another run's, or not a file.
   std::error_code error;
-  std::filesystem::remove(temporary_, error);
+  if (owns_temporary_) std::filesystem::remove(temporary_, error);
+  owns_temporary_ = false;
   ok_ = false;
 }
 

@@ -35,6 +35,7 @@ class OutputFile {
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
   bool ok_ = true;
+  bool owns_temporary_ = false;
 };
 
 // Whether two paths name the same existing file (device and inode, or the

@@ -1,0 +1,221 @@
+// The sharing rules the Linux backend gives the program's files: what Windows
+// refuses with a sharing violation is refused here too, a new file is never
+// written through a name that was already there, a forced failure of a lock,
+// a removal or a folder flush fails the call, and a stop signal during the
+// write leaves no new file.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "archive/MesArchive.h"
+#include "platform/MessageTexts.h"
+#include "os/System.h"
+#include "os/posix/ErrorCodes.h"
+#include "os/posix/FileSharing.h"
+#include "os/posix/StopSignals.h"
+#include "support/ArchiveMessages.h"
+#include "support/FaultySystem.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using platform::FileOpenMode;
+using platform::NativeSystem;
+using platform::posix::SharingStep;
+
+// A child process that holds path open until it is killed.
+class OtherHolder {
+ public:
+  explicit OtherHolder(const std::string& path) {
+    int ready[2];
+    EXPECT_EQ(pipe(ready), 0);
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int fd = open(path.c_str(), O_RDONLY);
+      const char byte = fd >= 0 ? 'y' : 'n';
+      (void)!write(ready[1], &byte, 1);
+      pause();
+      _exit(0);
+    }
+    char byte = 0;
+    EXPECT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y');
+    close(ready[0]);
+    close(ready[1]);
+  }
+  ~OtherHolder() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_;
+};
+
+TEST(FileSharingTest, ReadsShareAndEverythingElseWaitsForThem) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc", "archive");
+  platform::System& sys = NativeSystem();
+  const platform::NativeHandle first = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  const platform::NativeHandle second = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  ASSERT_NE(first, platform::kInvalidHandle);
+  ASSERT_NE(second, platform::kInvalidHandle);
+
+  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kWriteCreateExclusive),
+            platform::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_FALSE(sys.PathDelete(path.c_str()));
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_FALSE(sys.PathMove(path.c_str(), dir.Path("moved").c_str()));
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  // The refused write did not empty the file before it found the readers.
+  EXPECT_EQ(ReadFileBytes(path), "archive");
+
+  EXPECT_TRUE(sys.FileClose(first));
+  EXPECT_TRUE(sys.FileClose(second));
+  EXPECT_TRUE(sys.PathDelete(path.c_str()));
+}
+
+TEST(FileSharingTest, AFileBeingWrittenCannotBeOpenedOrReplaced) {
+  TempDir dir;
+  const std::string path = dir.Path("mes.arc_");
+  platform::System& sys = NativeSystem();
+  platform::StreamHandle stream = sys.StreamCreate(path.c_str());
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_EQ(sys.StreamCreate(path.c_str()), nullptr);
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_TRUE(sys.StreamClose(stream));
+}
+
+TEST(FileSharingTest, AFileAnotherProcessHoldsOpenIsNeitherDeletedNorMoved) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc", "archive");
+  platform::System& sys = NativeSystem();
+  OtherHolder holder(path);
+  platform::posix::TakeFailureDetail();
+  EXPECT_FALSE(sys.PathDelete(path.c_str()));
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_EQ(platform::posix::TakeFailureDetail(),
+            path + ": held open by PID " + std::to_string(holder.pid()) + " (unit_tests)");
+  EXPECT_FALSE(sys.PathMove(path.c_str(), dir.Path("moved").c_str()));
+  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_TRUE(FileExists(path));
+}
+
+TEST(FileSharingTest, StaleNamesGoButWhatTheyPointAtStays) {
+  TempDir dir;
+  const std::string target = dir.Write("outside", "someone else's");
+  const std::string archive = dir.Write("mes.arc", "archive");
+  const std::string fresh = dir.Path("mes.arc_");
+  platform::System& sys = NativeSystem();
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    const int made = kind == 0   ? symlink(target.c_str(), fresh.c_str())
+                     : kind == 1 ? symlink("mes.arc", fresh.c_str())
+                                 : link(archive.c_str(), fresh.c_str());
+    ASSERT_EQ(made, 0);
+    platform::StreamHandle stream = sys.StreamCreate(fresh.c_str());
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(sys.StreamWrite(stream, "new", 3));
+    EXPECT_TRUE(sys.StreamClose(stream));
+    EXPECT_EQ(ReadFileBytes(fresh), "new");
+    EXPECT_EQ(ReadFileBytes(target), "someone else's");
+    EXPECT_EQ(ReadFileBytes(archive), "archive");
+    ASSERT_EQ(unlink(fresh.c_str()), 0);
+  }
+}
+
+TEST(FileSharingTest, NamesThatAreNoRegularFileAreRefusedWithoutWaiting) {
+  TempDir dir;
+  const std::string fifo = dir.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  platform::System& sys = NativeSystem();
+  EXPECT_EQ(sys.FileOpen(fifo.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), platform::kErrorAccessDenied);
+  EXPECT_EQ(sys.StreamCreate(fifo.c_str()), nullptr);
+  EXPECT_EQ(sys.LastError(), platform::kErrorAccessDenied);
+  EXPECT_EQ(platform::posix::TakeFailureDetail(), fifo + ": not a regular file; left alone");
+  struct stat info;
+  ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST(FileSharingTest, AForcedFailureOfALockARemovalOrAFlushFailsTheCall) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc", "archive");
+  platform::System& sys = NativeSystem();
+
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOLCK);
+  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), 31u);
+
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
+  EXPECT_FALSE(sys.PathDelete(path.c_str()));
+  EXPECT_TRUE(FileExists(path));
+
+  // The rename itself is done; only its flush failed, and so the move did.
+  const std::string moved = dir.Path("moved");
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderSync, EIO);
+  EXPECT_FALSE(sys.PathMove(path.c_str(), moved.c_str()));
+  EXPECT_EQ(sys.LastError(), platform::kErrorWriteFault);
+  EXPECT_EQ(ReadFileBytes(moved), "archive");
+
+  // A stale file that cannot be removed is not written through.
+  const std::string fresh = dir.Write("mes.arc_", "stale");
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
+  EXPECT_EQ(sys.StreamCreate(fresh.c_str()), nullptr);
+  EXPECT_EQ(ReadFileBytes(fresh), "stale");
+}
+
+TEST(FileSharingTest, MoveNeverReplacesAndNeedsNoWritePermission) {
+  TempDir dir;
+  const std::string from = dir.Write("mes.arc_", "new");
+  const std::string to = dir.Write("mes.arc", "old");
+  EXPECT_FALSE(NativeSystem().PathMove(from.c_str(), to.c_str()));
+  EXPECT_EQ(NativeSystem().LastError(), platform::kErrorAlreadyExists);
+  EXPECT_EQ(ReadFileBytes(to), "old");
+  // A file without write permission moves as on Windows: the checks only read it.
+  ASSERT_EQ(chmod(from.c_str(), 0444), 0);
+  EXPECT_TRUE(NativeSystem().PathMove(from.c_str(), dir.Path("free").c_str()));
+}
+
+TEST(FileSharingDeathTest, AStopSignalDuringTheWriteRemovesTheNewFileAndExits2) {
+  TempDir dir;
+  const std::string fresh = dir.Path("mes.arc_");
+  EXPECT_EXIT(
+      {
+        platform::posix::HoldStopSignals();
+        platform::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
+        NativeSystem().StreamWrite(stream, "part", 4);
+        raise(SIGTERM);
+        NativeSystem().StreamWrite(stream, "more", 4);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(2), "stopped by SIGTERM");
+  EXPECT_FALSE(FileExists(fresh));
+}
+
+// Sizes and offsets are 32-bit: reading only the low part of a larger size
+// would rebuild a cut-down archive.
+TEST(LargeArchiveTest, AnArchiveOver4GiBIsRefusedAsUnreadable) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc", std::string(4, '\0'));
+  ASSERT_EQ(truncate(path.c_str(), (std::int64_t{1} << 32) + 178), 0);
+  FaultySystem recorder;
+  ScopedSystem scoped(&recorder);
+  MesArchive archive;
+  EXPECT_EQ(archive.OpenArchive(path.c_str()), 0);
+  ExpectOnlyArchiveMessage(recorder, text::kIndexReadFailed, path);
+}
+
+}  // namespace
