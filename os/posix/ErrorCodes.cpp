@@ -38,17 +38,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The path through the prefix's drive links, as a player finds it in a file
-// manager: the folder resolved, the name kept.
-std::string ResolvedPath(const std::string& path) {
-  char* folder = realpath(FolderOf(path).c_str(), nullptr);
-  if (!folder) return path;
-  std::string resolved = folder;
-  std::free(folder);
-  const std::size_t slash = path.find_last_of('/');
-  return resolved + (resolved == "/" ? "" : "/") + path.substr(slash + 1);
-}
-
 // A refusal explained by the file's own mode, or by its folder's.
 std::string PermissionCause(const std::string& host_path, int error) {
   struct stat info;
@@ -56,7 +45,7 @@ std::string PermissionCause(const std::string& host_path, int error) {
       (info.st_mode & kAnyWrite) == 0) {
     return ModeText(info.st_mode) + ": read-only";
   }
-  const std::string folder = FolderOf(ResolvedPath(host_path));
+  const std::string folder = FolderOf(ResolvedHostPath(host_path));
   if (access(folder.c_str(), W_OK) != 0 && stat(folder.c_str(), &info) == 0) {
     return std::string(std::strerror(error)) + " (folder " + folder + ": " +
            ModeText(info.st_mode) + ", owner " + OwnerName(info.st_uid) + ")";
@@ -73,6 +62,17 @@ std::string PathOfDescriptor(int fd) {
 }
 
 }  // namespace
+
+// The path through the prefix's drive links, as a player finds it in a file
+// manager: the folder resolved, the name kept.
+std::string ResolvedHostPath(const std::string& path) {
+  char* folder = realpath(FolderOf(path).c_str(), nullptr);
+  if (!folder) return path;
+  std::string resolved = folder;
+  std::free(folder);
+  const std::size_t slash = path.find_last_of('/');
+  return resolved + (resolved == "/" ? "" : "/") + path.substr(slash + 1);
+}
 
 std::uint32_t Win32ErrorFromErrno(int error) {
   switch (error) {
@@ -112,7 +112,7 @@ std::string FailureCause(const std::string& host_path, int error) {
 }
 
 std::string DescribeFileFailure(const std::string& host_path, int error) {
-  return ResolvedPath(host_path) + ": " + FailureCause(host_path, error);
+  return ResolvedHostPath(host_path) + ": " + FailureCause(host_path, error);
 }
 
 bool FailWithErrno(const std::string& host_path) {
@@ -133,8 +133,8 @@ bool FailMoving(const std::string& host_from, const std::string& host_to) {
   const int error = errno;
   // The one that is missing is the source; the one in the way is the target.
   const std::string& subject = error == ENOENT ? host_from : host_to;
-  NoteFailureDetail("cannot rename " + ResolvedPath(host_from) + " to " +
-                    ResolvedPath(host_to) + ": " + FailureCause(subject, error));
+  NoteFailureDetail("cannot rename " + ResolvedHostPath(host_from) + " to " +
+                    ResolvedHostPath(host_to) + ": " + FailureCause(subject, error));
   errno = error;
   return FailWithErrno();
 }

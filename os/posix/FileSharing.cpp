@@ -34,7 +34,7 @@ bool Broken(SharingStep step) {
 
 bool Refuse(std::uint32_t code, const std::string& host, const std::string& why) {
   SetLastWin32Error(code);
-  NoteFailureDetail(host + ": " + why);
+  NoteFailureDetail(ResolvedHostPath(host) + ": " + why);
   return false;
 }
 
