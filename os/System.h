@@ -4,7 +4,7 @@
 // ForwardingSystem to count calls or inject failures.
 //
 // The operations keep the Windows calling conventions (handles, 32-bit sizes,
-// Win32 error codes), because the classes above them are specified in those
+// Win32 error codes), because the classes above them are written in those
 // terms. The posix backend emulates them on top of a Wine prefix.
 #pragma once
 

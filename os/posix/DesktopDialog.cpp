@@ -1,6 +1,7 @@
 #include "os/posix/DesktopDialog.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -112,9 +113,24 @@ int RunProgram(const std::string& path, const std::vector<std::string>& argument
     const int flags = fd == STDIN_FILENO ? O_RDONLY : O_WRONLY;
     posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", flags, 0);
   }
+  // The child starts with no signal held and the stop signals at their
+  // defaults, whatever this run holds back while it works on the files.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, stops;
+  sigemptyset(&none);
+  sigemptyset(&stops);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &stops);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // A launcher may leave SIGCHLD ignored, and then no exit status is kept to wait for.
+  signal(SIGCHLD, SIG_DFL);
   pid_t child;
-  const int spawned = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned =
+      posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (spawned != 0) return -1;
   int status;
   while (waitpid(child, &status, 0) < 0) {

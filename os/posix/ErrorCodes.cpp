@@ -32,12 +32,6 @@ std::string OwnerName(uid_t uid) {
   return owner ? owner->pw_name : "uid " + std::to_string(uid);
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A refusal explained by the file's own mode, or by its folder's.
 std::string PermissionCause(const std::string& host_path, int error) {
   struct stat info;
@@ -45,7 +39,7 @@ std::string PermissionCause(const std::string& host_path, int error) {
       (info.st_mode & kAnyWrite) == 0) {
     return ModeText(info.st_mode) + ": read-only";
   }
-  const std::string folder = FolderOf(ResolvedHostPath(host_path));
+  const std::string folder = HostFolderOf(ResolvedHostPath(host_path));
   if (access(folder.c_str(), W_OK) != 0 && stat(folder.c_str(), &info) == 0) {
     return std::string(std::strerror(error)) + " (folder " + folder + ": " +
            ModeText(info.st_mode) + ", owner " + OwnerName(info.st_uid) + ")";
@@ -63,10 +57,16 @@ std::string PathOfDescriptor(int fd) {
 
 }  // namespace
 
+std::string HostFolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // The path through the prefix's drive links, as a player finds it in a file
 // manager: the folder resolved, the name kept.
 std::string ResolvedHostPath(const std::string& path) {
-  char* folder = realpath(FolderOf(path).c_str(), nullptr);
+  char* folder = realpath(HostFolderOf(path).c_str(), nullptr);
   if (!folder) return path;
   std::string resolved = folder;
   std::free(folder);

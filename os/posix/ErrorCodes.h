@@ -21,12 +21,14 @@ bool FailWithErrno();
 void NoteFailureDetail(std::string line);
 std::string TakeFailureDetail();
 
-// Why a call on host_path failed with errno `error`, in Unix words: errno's
-// text, or what the modes say (a read-only file, a folder that refuses new
-// files). DescribeFileFailure gives "<host path>: <cause>".
+// The folder part of a host path ("." for a bare name).
+std::string HostFolderOf(const std::string& host_path);
 // The host path with its folder's links (the prefix's drive letters) resolved,
 // as the player finds the file.
 std::string ResolvedHostPath(const std::string& host_path);
+// Why a call on host_path failed with errno `error`, in Unix words: errno's
+// text, or what the modes say (a read-only file, a folder that refuses new
+// files). DescribeFileFailure gives "<host path>: <cause>".
 std::string FailureCause(const std::string& host_path, int error);
 std::string DescribeFileFailure(const std::string& host_path, int error);
 // As FailWithErrno, and notes errno's cause for the host path, or for the

@@ -129,11 +129,18 @@ bool OthersLocked(int fd, bool* locked) {
   return true;
 }
 
+// Some network and FUSE file systems keep no such locks: there only the look
+// at other processes guards the file, as before locks were taken at all.
+bool LocksUnsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == EINVAL;
+}
+
 bool Lock(int fd, LockKind kind, const std::string& host) {
   bool locked = false;
   const bool taken = TryLock(fd, kind == LockKind::kExclusive ? F_WRLCK : F_RDLCK) &&
                      (kind != LockKind::kChange || OthersLocked(fd, &locked));
   if (taken && !locked) return true;
+  if (!taken && LocksUnsupported(errno)) return true;
   if (!taken && errno != EAGAIN && errno != EACCES) return FailWithErrno(host);
   return Refuse(kErrorSharingViolation, host, "in use by another mesupdate or mesarc");
 }
@@ -143,7 +150,7 @@ bool Lock(int fd, LockKind kind, const std::string& host) {
 bool LockOwnNewFile(int fd, const std::string& host) {
   const struct timespec pause = {0, 2 * 1000 * 1000};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    if (TryLock(fd, F_WRLCK)) return true;
+    if (TryLock(fd, F_WRLCK) || LocksUnsupported(errno)) return true;
     if (errno != EAGAIN && errno != EACCES) return FailWithErrno(host);
     nanosleep(&pause, nullptr);
   }
@@ -229,12 +236,6 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 || FailMoving(from, to);
 }
 
-std::string FolderOf(const std::string& host) {
-  const std::size_t slash = host.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host.substr(0, slash);
-}
-
 bool SyncFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return FailWithErrno(folder);
@@ -290,15 +291,14 @@ bool RemoveName(const std::string& host) {
 bool MoveName(const std::string& from, const std::string& to) {
   struct stat info;
   if (lstat(from.c_str(), &info) != 0) return FailWithErrno(from);
-  int fd = -1;
-  if (S_ISREG(info.st_mode)) {
-    fd = OpenLocked(from, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
-    if (fd < 0) return false;
-    if (!NotHeldByOthers(fd, from)) return Discard(fd), false;
-  }
-  bool moved = RenameNoReplace(from, to) && SyncFolder(FolderOf(to));
-  if (moved && FolderOf(from) != FolderOf(to)) moved = SyncFolder(FolderOf(from));
-  if (fd >= 0) close(fd);
+  // A link would put a file outside the folder in the archive's place.
+  if (!S_ISREG(info.st_mode)) return Refuse(kErrorAccessDenied, from, "not a regular file");
+  const int fd = OpenLocked(from, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
+  if (fd < 0) return false;
+  if (!NotHeldByOthers(fd, from)) return Discard(fd), false;
+  bool moved = RenameNoReplace(from, to) && SyncFolder(HostFolderOf(to));
+  if (moved && HostFolderOf(from) != HostFolderOf(to)) moved = SyncFolder(HostFolderOf(from));
+  close(fd);
   return moved;
 }
 

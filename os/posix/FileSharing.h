@@ -32,8 +32,8 @@ int CreateOwnFile(const std::string& host);
 // Removes a name as Windows' delete would: refused (32) while the file is
 // locked or another process holds it open. A link goes, its target stays.
 bool RemoveName(const std::string& host);
-// Renames without replacing an existing file, refused (32) while the source
-// is locked or held open, and flushes the folder: the move is done only when
+// Renames a regular file (never a link) without replacing an existing file,
+// refused (32) while the source is locked or held open, and flushes the folder: the move is done only when
 // it would survive a power cut.
 bool MoveName(const std::string& from, const std::string& to);
 

@@ -43,12 +43,15 @@ constexpr std::size_t kStreamBufferSize = std::size_t{1} << 20;
 constexpr std::size_t kCopyChunk = std::size_t{16} << 20;
 
 struct OutputStream {
+  std::string host;  // for the player's line when the last write fails at close
   FILE* file;
   std::unique_ptr<char[]> buffer;
 };
 
-// The new file of this run, removed if a stop signal comes before the swap;
-// the swap begins with the delete of the old archive.
+// The new file of this run, removed if a stop signal comes while it is
+// written; the swap begins with the delete of the old archive. Once closed
+// it is no longer locked, and another run may have put its own file under
+// the name: from then on a stop removes nothing.
 std::string g_new_file;
 bool g_swap_begun = false;
 
@@ -160,7 +163,7 @@ StreamHandle StreamCreate(const char* path) {
     return nullptr;
   }
   g_new_file = host;
-  auto* stream = new OutputStream{file, std::unique_ptr<char[]>(new (std::nothrow)
+  auto* stream = new OutputStream{host, file, std::unique_ptr<char[]>(new (std::nothrow)
                                                                      char[kStreamBufferSize])};
   if (stream->buffer) setvbuf(file, stream->buffer.get(), _IOFBF, kStreamBufferSize);
   return stream;
@@ -186,7 +189,8 @@ bool StreamSync(StreamHandle stream) {
 bool StreamClose(StreamHandle stream) {
   StopIfAsked();
   std::unique_ptr<OutputStream> owned(static_cast<OutputStream*>(stream));
-  if (std::fclose(owned->file) != 0) return FailWithErrno();
+  if (owned->host == g_new_file) g_new_file.clear();
+  if (std::fclose(owned->file) != 0) return FailWithErrno(owned->host);
   return true;
 }
 
@@ -244,7 +248,7 @@ bool PathMove(const char* from, const char* to) {
   if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
   // Windows' move never replaces an existing file.
   const bool moved = MoveName(host_from, host_to);
-  if (const int signal = PendingStopSignal()) ReportStopDuringSwap(signal);
+  if (const int signal = PendingStopSignal()) ReportStopDuringSwap(signal, moved);
   return moved;
 }
 

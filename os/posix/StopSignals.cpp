@@ -47,9 +47,11 @@ void StopBeforeSwap(int signal, const std::string& new_file) {
   _exit(kExitNotUpdated);
 }
 
-void ReportStopDuringSwap(int signal) {
-  std::fprintf(stderr, "%s: %s arrived while mes.arc was being replaced: the swap was finished first\n",
-               program_invocation_short_name, SignalName(signal));
+void ReportStopDuringSwap(int signal, bool moved) {
+  std::fprintf(stderr, "%s: %s arrived while mes.arc was being replaced: %s\n",
+               program_invocation_short_name, SignalName(signal),
+               moved ? "the swap was finished first"
+                     : "the swap did not complete (the messages say why); nothing more was done");
 }
 
 }  // namespace platform::posix

@@ -16,7 +16,8 @@ int PendingStopSignal();
 // Removes new_file (the program's own, unfinished; may be empty), says why on
 // stderr in one line and ends the process with status 2.
 [[noreturn]] void StopBeforeSwap(int signal, const std::string& new_file);
-// One line on stderr: the signal came during the swap, which went on.
-void ReportStopDuringSwap(int signal);
+// One line on stderr: the signal came during the swap, which went on to
+// its end (moved: the new archive is in place).
+void ReportStopDuringSwap(int signal, bool moved);
 
 }  // namespace platform::posix

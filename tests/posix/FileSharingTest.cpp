@@ -155,9 +155,15 @@ TEST(FileSharingTest, AForcedFailureOfALockARemovalOrAFlushFailsTheCall) {
   const std::string path = dir.Write("mes.arc", "archive");
   platform::System& sys = NativeSystem();
 
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOLCK);
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOMEM);
   EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
-  EXPECT_EQ(sys.LastError(), 31u);
+  EXPECT_EQ(sys.LastError(), platform::kErrorNotEnoughMemory);
+  // A file system that keeps no locks: the open goes ahead on the look at
+  // other processes alone.
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOLCK);
+  const platform::NativeHandle unlocked = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  ASSERT_NE(unlocked, platform::kInvalidHandle);
+  sys.FileClose(unlocked);
 
   platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
   EXPECT_FALSE(sys.PathDelete(path.c_str()));
@@ -203,6 +209,28 @@ TEST(FileSharingDeathTest, AStopSignalDuringTheWriteRemovesTheNewFileAndExits2) 
       },
       ::testing::ExitedWithCode(2), "stopped by SIGTERM");
   EXPECT_FALSE(FileExists(fresh));
+}
+
+// Once closed, the new file is no longer locked and another run may have
+// put its own under the name: a stop then removes nothing of that run's.
+TEST(FileSharingDeathTest, AStopAfterTheCloseLeavesAnotherRunsNewFile) {
+  TempDir dir;
+  const std::string fresh = dir.Path("mes.arc_");
+  const std::string archive = dir.Write("mes.arc", "old");
+  EXPECT_EXIT(
+      {
+        platform::posix::HoldStopSignals();
+        platform::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
+        NativeSystem().StreamClose(stream);
+        unlink(fresh.c_str());
+        WriteFileBytes(fresh, "another run's");
+        raise(SIGTERM);
+        NativeSystem().PathDelete(archive.c_str());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(2), "stopped by SIGTERM");
+  EXPECT_EQ(ReadFileBytes(fresh), "another run's");
+  EXPECT_EQ(ReadFileBytes(archive), "old");
 }
 
 // Sizes and offsets are 32-bit: reading only the low part of a larger size

@@ -381,6 +381,10 @@ check "extract skips a file that exists, and fails" test "$rc $(cat again/A.MES)
 check "the skip is said" err_has "entry 0 (A.MES): skipped: again/A.MES exists (--force overwrites)"
 run extract plain.arc -o again --force
 check "--force overwrites" test "$rc $(cat again/A.MES)" = "0 alpha!"
+printf 'outside' >outside.txt && rm again/A.MES && ln -s ../outside.txt again/A.MES
+run extract plain.arc -o again --force
+check "--force replaces a link, not what it leads to" \
+  test "$rc $(cat outside.txt) $(cat again/A.MES)" = "0 outside alpha!" -a ! -L again/A.MES
 run extract plain.arc -o plain.arc
 check "an output folder that is a file is said to be one" err_has "plain.arc: is a file, not a folder"
 

@@ -238,6 +238,13 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
       failed = true;
       continue;
     }
+    // --force replaces the name, never what it leads to: a link's target, the
+    // other names of a hard-linked file and a FIFO's reader stay untouched.
+    if (fs::exists(fs::symlink_status(target, error)) && !fs::remove(target, error)) {
+      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) + " cannot be replaced");
+      failed = true;
+      continue;
+    }
     if (!CopyEntry(&archive, entry, target)) {
       PrintError(label + ": cannot write " + platform::PathToUtf8(target));
       fs::remove(target, error);
