@@ -3,7 +3,10 @@
 // depends on the system's ANSI code page.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -77,6 +80,31 @@ std::int32_t DeliverBytes(const std::vector<unsigned char>& stored, unsigned cha
   return status;
 }
 
+// A file left under the new file's name goes by its name, so a link goes
+// and never what it leads to; one held open by another program stays, and
+// so does the error saying why.
+bool RemoveStale(const std::wstring& path) {
+  return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// A new file, never one that appeared under the name since, open to no one
+// else until it is closed: another updater cannot write it at the same time.
+FILE* CreateUnshared(const std::wstring& path) {
+  SetLastError(ERROR_SUCCESS);
+  const int fd = _wsopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYRW,
+                         _S_IREAD | _S_IWRITE);
+  FILE* stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+  if (stream) return stream;
+  // The runtime keeps its own error; keep the system's, or say why.
+  const DWORD error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_ACCESS_DENIED;
+  if (fd >= 0) {
+    _close(fd);
+    DeleteFileW(path.c_str());
+  }
+  SetLastError(error);
+  return nullptr;
+}
+
 class Win32System final : public System {
  public:
   NativeHandle FileOpen(const char* path, FileOpenMode mode) override {
@@ -123,11 +151,10 @@ class Win32System final : public System {
   }
 
   StreamHandle StreamCreate(const char* path) override {
-    FILE* stream = _wfopen(Wide(path).c_str(), L"wb");
-    if (!stream) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return nullptr;
-    }
+    const std::wstring wide = Wide(path);
+    if (!RemoveStale(wide)) return nullptr;
+    FILE* stream = CreateUnshared(wide);
+    if (!stream) return nullptr;
     // Entries arrive one at a time, many of them small: write in large blocks.
     setvbuf(stream, nullptr, _IOFBF, kStreamBufferSize);
     return stream;

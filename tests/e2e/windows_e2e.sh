@@ -202,6 +202,32 @@ scenario_stale_new_file() {
   finish $name
 }
 
+# A stale mes.arc_ that leads out of the game folder: the link goes, the
+# file it leads to stays as it was.
+scenario_stale_link_outside() {
+  local name=stale-link-outside; scenario_ok=1
+  new_game $name 'Mirkan\outside' Mirkan/outside
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  head -c 5000 /dev/urandom >"$work/$name.target"
+  cp "$work/$name.target" "$work/$name.kept"
+  ln -s "$work/$name.target" "$game/mes.arc_"
+  run_driver -- yes
+  expect_updated $name
+  check $name "file outside the game folder changed" cmp -s "$work/$name.kept" "$work/$name.target"
+  finish $name
+}
+
+# A stale FIFO named mes.arc_ is removed, not opened (opening one would wait).
+scenario_stale_fifo() {
+  local name=stale-fifo; scenario_ok=1
+  new_game $name 'Mirkan\fifo' Mirkan/fifo
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$old"
+  mkfifo "$game/mes.arc_"
+  run_driver -- yes
+  expect_updated $name
+  finish $name
+}
+
 # An earlier run died between the delete and the rename: the complete new
 # archive, carrying the five payloads, is moved into place.
 scenario_interrupted_swap() {
@@ -227,6 +253,8 @@ scenario_no_key
 scenario_archive_missing
 scenario_held_open
 scenario_stale_new_file
+scenario_stale_link_outside
+scenario_stale_fifo
 scenario_interrupted_swap
 
 echo "e2e-windows: $passed passed, $failed failed"
