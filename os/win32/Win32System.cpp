@@ -80,11 +80,80 @@ std::int32_t DeliverBytes(const std::vector<unsigned char>& stored, unsigned cha
   return status;
 }
 
-// A file left under the new file's name goes by its name, so a link goes
-// and never what it leads to; one held open by another program stays, and
-// so does the error saying why.
+// Calls Windows XP lacks; it has no links to files, so nothing to look for.
+template <typename Function>
+Function Vista(const char* name) {
+  // Through void(*)(), the one cast between function types GCC allows.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// Where an open file really is once every link on the way was followed;
+// empty where the system cannot tell.
+std::wstring FinalPath(HANDLE file) {
+  using Query = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const Query query = Vista<Query>("GetFinalPathNameByHandleW");
+  std::wstring path(1024, L'\0');
+  const DWORD length = query ? query(file, &path[0], static_cast<DWORD>(path.size()), 0) : 0;
+  path.resize(length < path.size() ? length : 0);
+  return path;
+}
+
+std::wstring FinalPathOf(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring final_path = FinalPath(h);
+  CloseHandle(h);
+  return final_path;
+}
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
+
+// Names are compared as the file system does for the names this program
+// writes: ASCII letters in either case.
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// Whether the file open as `file` is the one named `path` in its folder, and
+// not one a link there leads to. Under Wine a Unix link looks like a file,
+// and deleting it deletes the file it leads to.
+bool IsItsOwnName(HANDLE file, const std::wstring& path) {
+  const std::wstring at = FinalPath(file);
+  if (at.empty()) return true;
+  const std::size_t cut = path.find_last_of(L"\\/");
+  std::wstring folder = FinalPathOf(cut == std::wstring::npos ? L"." : path.substr(0, cut + 1));
+  if (!folder.empty() && folder.back() == L'\\') folder.pop_back();  // a drive's root
+  const std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
+  return at.size() == folder.size() + 1 + name.size() && at.compare(0, folder.size(), folder) == 0 &&
+         at[folder.size()] == L'\\' && SameName(at.substr(folder.size() + 1), name);
+}
+
+// A file left under the new file's name goes; a link there is refused, so
+// what it leads to is never touched. One another program holds open stays,
+// and its error says why.
 bool RemoveStale(const std::wstring& path) {
-  return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  HANDLE h = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  using Dispose = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+  static const Dispose dispose = Vista<Dispose>("SetFileInformationByHandle");
+  const bool own = IsItsOwnName(h, path);
+  FILE_DISPOSITION_INFO delete_on_close = {TRUE};
+  const bool removed =
+      own && dispose && dispose(h, FileDispositionInfo, &delete_on_close, sizeof delete_on_close);
+  const DWORD error = own ? GetLastError() : ERROR_ACCESS_DENIED;
+  CloseHandle(h);
+  if (own && !dispose) return DeleteFileW(path.c_str()) != FALSE;
+  SetLastError(error);
+  return removed;
 }
 
 // A new file, never one that appeared under the name since, open to no one
