@@ -1,9 +1,11 @@
 // Sharing rules that only Windows enforces: the archive held for reading
 // cannot be deleted or written by others, and a file being created is
-// exclusive.
+// exclusive, and a stale file under a new file's name is replaced, never
+// written through.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "os/System.h"
 #include "platform/FileHandle.h"
 #include "support/TempDir.h"
 
@@ -45,6 +47,26 @@ TEST(SharingTest, FileBeingCreatedCannotBeOpenedByOthers) {
   EXPECT_EQ(OpenForReadAsOther(path), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(file.Close(), 1);
+}
+
+TEST(SharingTest, StreamBeingWrittenIsNoOnesElseAndReplacesAStaleFile) {
+  TempDir dir;
+  const std::string path = dir.Path("mes.arc_");
+  WriteFileBytes(path, "stale bytes");
+  platform::System& sys = platform::NativeSystem();
+  platform::StreamHandle stream = sys.StreamCreate(path.c_str());
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(OpenForReadAsOther(path), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(sys.StreamCreate(path.c_str()), nullptr);
+  EXPECT_EQ(sys.LastError(), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(sys.StreamWrite(stream, "new", 3));
+  EXPECT_TRUE(sys.StreamClose(stream));
+  EXPECT_EQ(ReadFileBytes(path), "new");
+
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(sys.StreamCreate(path.c_str()), nullptr);
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
