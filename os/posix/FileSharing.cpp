@@ -216,6 +216,11 @@ bool RemoveStale(const std::string& host) {
   // A second name of a file that keeps its first (mes.arc itself, say, which
   // this run holds locked): the name goes, the file and its data stay.
   if (S_ISREG(info.st_mode) && info.st_nlink > 1) return NoOtherHolder(info, host) && Unlink(host);
+  // Windows will not delete a read-only file to make room for the new one.
+  if (S_ISREG(info.st_mode) && IsReadOnlyFile(host)) {
+    errno = EACCES;
+    return FailWithErrno(host);
+  }
   if (RemoveName(host)) return true;
   // Gone meanwhile is as good as removed, and no failure to tell of.
   if (LastWin32Error() != kErrorFileNotFound) return false;
@@ -249,6 +254,12 @@ bool SyncFolder(const std::string& folder) {
 }
 
 }  // namespace
+
+bool IsReadOnlyFile(const std::string& host) {
+  struct stat info;
+  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
 
 int OpenForSharedRead(const std::string& host, Follow follow) {
   return OpenLocked(host, O_RDONLY, LockKind::kShared, follow);

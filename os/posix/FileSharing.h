@@ -17,6 +17,12 @@ namespace platform::posix {
 
 enum class Follow { kLinks, kNoLinks };
 
+// Wine reports a regular file whose mode has no write bit as read-only, and
+// Windows refuses to delete a read-only file. Refusing here too keeps both
+// builds to the same outcome on the same prefix (even for root, whom unlink
+// would let through).
+bool IsReadOnlyFile(const std::string& host);
+
 // Opens an existing regular file for reading with a shared lock; kNoLinks
 // refuses a name that is a symbolic link. The descriptor, or -1.
 int OpenForSharedRead(const std::string& host, Follow follow);

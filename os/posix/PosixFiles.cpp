@@ -60,16 +60,6 @@ void StopIfAsked() {
   if (signal != 0 && !g_swap_begun) StopBeforeSwap(signal, g_new_file);
 }
 
-// Wine reports a regular file whose mode has no write bit as read-only, and
-// Windows refuses to delete a read-only file. Refusing here too keeps both
-// builds to the same outcome on the same prefix (even for root, whom
-// unlink would let through).
-bool IsReadOnlyFile(const std::string& host) {
-  struct stat info;
-  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
 FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
 
 }  // namespace

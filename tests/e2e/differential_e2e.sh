@@ -21,6 +21,13 @@
 # | run                         |                                 |                            |                                                                                       |
 # | icons                       | none on the terminal            | in the box                 | a terminal has no icons; the record carries them and they are compared                |
 # | registry while Wine runs    | system.reg as Wine last wrote it| the live registry          | Wine writes system.reg lazily; this test lets the server exit before copying it       |
+# | a failure                   | the message, then one English   | the message box only       | as for not installed; linux_e2e.sh tests the lines                                    |
+# |                             | line: host path, cause          |                            |                                                                                       |
+# | no terminal, a desktop      | zenity or kdialog dialogs       | message boxes              | the same texts and icons; desktop_e2e.sh tests them                                   |
+# | a stale mes.arc_ that is a  | the link or FIFO is removed,    | refused: write error,      | under Wine a Unix link looks like a file, and deleting it deletes what it leads to;   |
+# | symbolic link or a FIFO     | the update goes on (exit 1)     | exit 2, archive kept       | sharing_e2e.sh and windows_e2e.sh test each side                                      |
+# | a Linux process (not Wine)  | delete refused (32), exit 2     | replaced, exit 1           | Wine does not see Linux processes' open files; the game under Wine is seen by both    |
+# | holds mes.arc open          |                                 |                            |                                                                                       |
 #
 # Usage: differential_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
 #   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe; NATIVE_BIN_DIR the
@@ -195,6 +202,8 @@ prepare_archive() { put sample.arc mes.arc; }
 prepare_damaged() { put damaged.arc mes.arc; }
 prepare_read_only() { put sample.arc mes.arc; chmod a-w "$linux_game/mes.arc" "$windows_game/mes.arc"; }
 prepare_stale() { put sample.arc mes.arc; put stale mes.arc_; }
+# Windows will not delete a read-only file to make room for the new one.
+prepare_read_only_stale() { prepare_stale; chmod a-w "$linux_game/mes.arc_" "$windows_game/mes.arc_"; }
 prepare_patched_leftover() { put patched.arc mes.arc_; }
 prepare_unpatched_leftover() { put sample.arc mes.arc_; }
 # The game runs: delete refused (32), then the rename onto the old file (183).
@@ -225,6 +234,7 @@ scenario archive-missing 2 prepare_nothing yes
 scenario damaged-index 2 prepare_damaged yes
 scenario read-only-archive 2 prepare_read_only yes
 scenario stale-new-file 1 prepare_stale yes
+scenario read-only-stale-new-file 2 prepare_read_only_stale yes
 scenario interrupted-swap-patched-leftover 1 prepare_patched_leftover yes
 scenario unpatched-leftover 2 prepare_unpatched_leftover yes
 scenario archive-held-open 2 prepare_held_archive yes
