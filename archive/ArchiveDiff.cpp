@@ -15,7 +15,7 @@ bool MarkedOnce(const std::string& plain, const std::string& marked) {
 
 class Pairing {
  public:
-  Pairing(const Inspection& a, const Inspection& b, const SameData& same_data)
+  Pairing(const Examination& a, const Examination& b, const SameData& same_data)
       : a_(a.entries), b_(b.entries), same_data_(same_data),
         a_paired_(a_.size(), false), b_paired_(b_.size(), false) {}
 
@@ -67,12 +67,12 @@ class Pairing {
     differences_.push_back({kind, &a_[i], &b_[j], differs});
   }
 
-  void Add(DifferenceKind kind, const InspectedEntry* a, const InspectedEntry* b) {
+  void Add(DifferenceKind kind, const ExaminedEntry* a, const ExaminedEntry* b) {
     differences_.push_back({kind, a, b, false});
   }
 
-  const std::vector<InspectedEntry>& a_;
-  const std::vector<InspectedEntry>& b_;
+  const std::vector<ExaminedEntry>& a_;
+  const std::vector<ExaminedEntry>& b_;
   const SameData& same_data_;
   std::vector<bool> a_paired_;
   std::vector<bool> b_paired_;
@@ -81,7 +81,7 @@ class Pairing {
 
 }  // namespace
 
-std::vector<EntryDifference> DiffArchives(const Inspection& a, const Inspection& b,
+std::vector<EntryDifference> DiffArchives(const Examination& a, const Examination& b,
                                           const SameData& same_data) {
   return Pairing(a, b, same_data).Run();
 }

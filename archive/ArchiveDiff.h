@@ -1,12 +1,12 @@
 // What differs between two archives, entry by entry: for a modder comparing
 // versions, and for a player asking what an update changed. Works on two
-// Inspections; the caller compares entry data.
+// Examinations; the caller compares entry data.
 #pragma once
 
 #include <functional>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace archive {
 
@@ -20,19 +20,19 @@ enum class DifferenceKind {
 
 struct EntryDifference {
   DifferenceKind kind = DifferenceKind::kChanged;
-  const InspectedEntry* a = nullptr;  // null when added
-  const InspectedEntry* b = nullptr;  // null when removed
+  const ExaminedEntry* a = nullptr;  // null when added
+  const ExaminedEntry* b = nullptr;  // null when removed
   bool data_differs = false;          // size or bytes, when both are there
 };
 
 // Whether two entries of equal size hold the same bytes.
-using SameData = std::function<bool(const InspectedEntry& a, const InspectedEntry& b)>;
+using SameData = std::function<bool(const ExaminedEntry& a, const ExaminedEntry& b)>;
 
 // Entries are paired first by position (same name, or a name and the same
 // name plus "__"), then the rest by name in index order; what stays unpaired
 // was added or removed. Unchanged pairs are left out. Ordered by kind as
 // listed above, then by position.
-std::vector<EntryDifference> DiffArchives(const Inspection& a, const Inspection& b,
+std::vector<EntryDifference> DiffArchives(const Examination& a, const Examination& b,
                                           const SameData& same_data);
 
 // "changed", "moved", "renamed", "added", "removed".

@@ -47,7 +47,7 @@ void PutLe32(std::string* out, std::size_t at, std::uint32_t value);
 // Where the index ends (and the first entry's data starts) for this count.
 std::uint64_t IndexEnd(std::uint32_t count);
 
-// The one decoder of the stored index, used by the reader and the inspection.
+// The one decoder of the stored index, used by the reader and the examination.
 // head: the file's first bytes, at least kCountSize of them.
 std::uint32_t DecodeCount(std::string_view head);
 // index: the stored index region (after the count), at least

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "os/Console.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-// Apart from the inspection, because the name rule uses the file-name
+// Apart from the examination, because the name rule uses the file-name
 // conversion of the command-line tools, which the updater, reading the same
 // index, has no use for.
 #include "archive/ArchiveProblems.h"
@@ -32,7 +32,7 @@ std::string Bytes(std::uint64_t count) {
   return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-ArchiveProblem EntryProblem(const InspectedEntry& entry, std::string message) {
+ArchiveProblem EntryProblem(const ExaminedEntry& entry, std::string message) {
   ArchiveProblem problem;
   problem.has_entry = true;
   problem.position = entry.position;
@@ -60,17 +60,17 @@ bool IsDeviceName(std::string_view name) {
 
 }  // namespace
 
-std::vector<ArchiveProblem> FindProblems(const Inspection& inspection) {
+std::vector<ArchiveProblem> FindProblems(const Examination& examination) {
   std::vector<ArchiveProblem> problems;
-  if (!inspection.readable) {
-    problems.push_back(FileProblem(inspection.error));
+  if (!examination.readable) {
+    problems.push_back(FileProblem(examination.error));
     return problems;
   }
-  if (inspection.file_size > kLargestArchive) {
-    problems.push_back(FileProblem("the file has " + Bytes(inspection.file_size) +
+  if (examination.file_size > kLargestArchive) {
+    problems.push_back(FileProblem("the file has " + Bytes(examination.file_size) +
                                    ", more than the updater can read (4 GiB - 2)"));
   }
-  for (const InspectedEntry& entry : inspection.entries) {
+  for (const ExaminedEntry& entry : examination.entries) {
     if (entry.unterminated) problems.push_back(EntryProblem(entry, "the name has no NUL"));
     if (entry.wraps) {
       problems.push_back(EntryProblem(entry, "offset " + Hex(entry.offset) + " + size " +
@@ -78,16 +78,16 @@ std::vector<ArchiveProblem> FindProblems(const Inspection& inspection) {
     } else if (entry.out_of_bounds) {
       problems.push_back(EntryProblem(
           entry, "data at " + std::to_string(entry.offset) + ".." + std::to_string(entry.end()) +
-                     " ends past the end of the file (" + std::to_string(inspection.file_size) +
+                     " ends past the end of the file (" + std::to_string(examination.file_size) +
                      ")"));
     }
   }
-  for (const InspectedEntry& entry : inspection.entries) {
+  for (const ExaminedEntry& entry : examination.entries) {
     if (entry.unterminated) continue;
     const std::string problem = FileNameProblem(entry.name);
     if (!problem.empty()) problems.push_back(EntryProblem(entry, problem + ": extract refuses it"));
   }
-  for (const InspectedEntry& entry : inspection.entries) {
+  for (const ExaminedEntry& entry : examination.entries) {
     if (!entry.misplaced) continue;
     std::string message = "data at " + std::to_string(entry.offset) + ", expected at " +
                           std::to_string(entry.expected_offset);
@@ -100,9 +100,9 @@ std::vector<ArchiveProblem> FindProblems(const Inspection& inspection) {
     }
     problems.push_back(EntryProblem(entry, message));
   }
-  if (inspection.trailing_bytes != 0) {
-    problems.push_back(FileProblem(Bytes(inspection.trailing_bytes) + " after the " +
-                                   (inspection.entries.empty() ? "index" : "last entry's data")));
+  if (examination.trailing_bytes != 0) {
+    problems.push_back(FileProblem(Bytes(examination.trailing_bytes) + " after the " +
+                                   (examination.entries.empty() ? "index" : "last entry's data")));
   }
   return problems;
 }

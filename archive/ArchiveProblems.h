@@ -1,4 +1,4 @@
-// The faults `mesarc check` reports in an inspected archive, and the rule
+// The faults `mesarc check` reports in an examined archive, and the rule
 // for names that extract turns into file names.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace archive {
 
@@ -21,7 +21,7 @@ struct ArchiveProblem {
 
 // Everything the updater's reader refuses, then names extract refuses, then
 // every break of the layout rule, in file order. Empty for a sound archive.
-std::vector<ArchiveProblem> FindProblems(const Inspection& inspection);
+std::vector<ArchiveProblem> FindProblems(const Examination& examination);
 
 // Why these CP932 bytes cannot be used as a file name on Linux or Windows
 // (separators, wildcards, control bytes, ".", "..", device names, a trailing

@@ -16,12 +16,12 @@ bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 // Whether the `appended.size()` entries ending just before `end` are exactly
 // the appended names each marked with "__": an earlier update's block.
-bool IsMarkedBlockBefore(const Inspection& inspection, const std::vector<std::string>& appended,
+bool IsMarkedBlockBefore(const Examination& examination, const std::vector<std::string>& appended,
                          std::size_t end) {
   if (end < appended.size()) return false;
   const std::size_t start = end - appended.size();
   for (std::size_t i = 0; i < appended.size(); ++i) {
-    if (inspection.entries[start + i].name != appended[i] + kMark) return false;
+    if (examination.entries[start + i].name != appended[i] + kMark) return false;
   }
   return true;
 }
@@ -35,9 +35,9 @@ bool IsMarkedName(const std::string& name, const std::vector<std::string>& appen
 
 }  // namespace
 
-std::string AppendedNamesProblem(const Inspection& inspection,
+std::string AppendedNamesProblem(const Examination& examination,
                                  const std::vector<std::string>& appended) {
-  const std::size_t count = inspection.entries.size();
+  const std::size_t count = examination.entries.size();
   if (count < appended.size()) {
     return "it has " + std::to_string(count) + (count == 1 ? " entry" : " entries") +
            ", fewer than the " +
@@ -45,7 +45,7 @@ std::string AppendedNamesProblem(const Inspection& inspection,
   }
   const std::size_t first = count - appended.size();
   for (std::size_t i = 0; i < appended.size(); ++i) {
-    const InspectedEntry& entry = inspection.entries[first + i];
+    const ExaminedEntry& entry = examination.entries[first + i];
     if (entry.unterminated || entry.name != appended[i]) {
       return "entry " + std::to_string(entry.position) + " is not " + appended[i];
     }
@@ -53,15 +53,15 @@ std::string AppendedNamesProblem(const Inspection& inspection,
   return std::string();
 }
 
-std::vector<RestoredEntry> RestoredEntries(const Inspection& inspection,
+std::vector<RestoredEntry> RestoredEntries(const Examination& examination,
                                            const std::vector<std::string>& appended) {
-  const std::size_t kept = inspection.entries.size() - appended.size();
-  const bool block = IsMarkedBlockBefore(inspection, appended, kept);
+  const std::size_t kept = examination.entries.size() - appended.size();
+  const bool block = IsMarkedBlockBefore(examination, appended, kept);
   const std::size_t block_start = block ? kept - appended.size() : kept;
 
   std::vector<RestoredEntry> restored(kept);
   for (std::size_t i = 0; i < kept; ++i) {
-    const InspectedEntry& entry = inspection.entries[i];
+    const ExaminedEntry& entry = examination.entries[i];
     restored[i].position = entry.position;
     restored[i].name = entry.name;
     const bool marked = block ? i >= block_start : IsMarkedName(entry.name, appended);
@@ -70,13 +70,13 @@ std::vector<RestoredEntry> RestoredEntries(const Inspection& inspection,
   return restored;
 }
 
-bool RestoredIndex(const Inspection& inspection, const std::vector<RestoredEntry>& restored,
+bool RestoredIndex(const Examination& examination, const std::vector<RestoredEntry>& restored,
                    std::string* head) {
   const auto count = static_cast<std::uint32_t>(restored.size());
   std::uint64_t offset = IndexEnd(count);
   std::vector<ArchiveEntry> index(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const InspectedEntry& source = inspection.entries.at(restored[i].position);
+    const ExaminedEntry& source = examination.entries.at(restored[i].position);
     const std::string& name = restored[i].name;
     if (name.size() >= kEntryNameSize || offset + source.size > kLargestArchive) return false;
     std::memset(&index[i], 0, sizeof index[i]);

@@ -1,13 +1,13 @@
 // Undoing an update: the updater keeps every entry it supersedes (renamed
 // with "__") and appends its own entries, so the archive before the update
-// can be rebuilt from the updated one. Works on an Inspection; reads no file.
+// can be rebuilt from the updated one. Works on an Examination; reads no file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace archive {
 
@@ -21,7 +21,7 @@ struct RestoredEntry {
 // Why the archive does not end with entries named `appended` (the update's
 // names, in their order); empty when it does. Only names are compared: the
 // caller compares their data with what the update appended.
-std::string AppendedNamesProblem(const Inspection& inspection,
+std::string AppendedNamesProblem(const Examination& examination,
                                  const std::vector<std::string>& appended);
 
 // The entries before the update that appended `appended`, in order. The "__"
@@ -30,13 +30,13 @@ std::string AppendedNamesProblem(const Inspection& inspection,
 // otherwise off every entry named like one of them plus "__", ASCII case
 // ignored, as a first update marks every match. Requires AppendedNamesProblem
 // to be empty.
-std::vector<RestoredEntry> RestoredEntries(const Inspection& inspection,
+std::vector<RestoredEntry> RestoredEntries(const Examination& examination,
                                            const std::vector<std::string>& appended);
 
 // The count and scrambled index of an archive holding `restored`, each
 // entry's data at the running position after the previous one, as the
 // updater writes it. false when the archive would not fit 32-bit offsets.
-bool RestoredIndex(const Inspection& inspection, const std::vector<RestoredEntry>& restored,
+bool RestoredIndex(const Examination& examination, const std::vector<RestoredEntry>& restored,
                    std::string* head);
 
 }  // namespace archive

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "archive/ArchiveFormat.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "os/Console.h"
 #include "os/Process.h"

@@ -12,13 +12,13 @@ std::size_t PayloadCheck::SameCount() const {
   return static_cast<std::size_t>(std::count(matches.begin(), matches.end(), PayloadMatch::kSame));
 }
 
-PayloadCheck CheckPayloads(const Inspection& inspection,
+PayloadCheck CheckPayloads(const Examination& examination,
                            const std::vector<ExpectedPayload>& payloads,
                            const ArchiveBytesReader& read) {
   PayloadCheck check;
   std::string data;
   for (const ExpectedPayload& payload : payloads) {
-    const InspectedEntry* entry = FindFirst(inspection, payload.name);
+    const ExaminedEntry* entry = FindFirst(examination, payload.name);
     if (entry == nullptr) {
       check.matches.push_back(PayloadMatch::kMissing);
       continue;

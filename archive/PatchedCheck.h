@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace archive {
 
@@ -37,7 +37,7 @@ struct PayloadCheck {
 
 // The archive must be one the reader accepts (ReaderAccepts). Entries whose
 // size differs from their payload's are never read.
-PayloadCheck CheckPayloads(const Inspection& inspection,
+PayloadCheck CheckPayloads(const Examination& examination,
                            const std::vector<ExpectedPayload>& payloads,
                            const ArchiveBytesReader& read);
 

@@ -1,5 +1,5 @@
 // The fuzzer carries no payload resources: FindPayload finds none.
-#include "os/posix/PayloadTable.h"
+#include "platform/posix/PayloadTable.h"
 
 namespace platform::posix {
 

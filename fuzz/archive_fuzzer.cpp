@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/MesArchive.h"
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/posix/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 using namespace platform::posix;
 

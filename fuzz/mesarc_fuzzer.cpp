@@ -1,7 +1,7 @@
-// mesarc's inspector and packer. Each input is inspected as an archive (its
+// mesarc's examiner and packer. Each input is examined as an archive (its
 // verdict must match the updater's reader, run on the in-memory backend),
 // and also read as a list of entries to pack: an archive packed from them
-// must inspect clean and give back the same names, sizes and bytes. Every
+// must examine clean and give back the same names, sizes and bytes. Every
 // archive that check passes, given or packed, must come back byte for byte
 // from extract and pack: its name fields through order-file lines, its data
 // as it lies.
@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "archive/ArchivePacker.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "archive/MesArchive.h"
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 
 namespace {
 
@@ -43,22 +43,22 @@ bool UpdaterOpens(std::string_view bytes) {
   return opened;
 }
 
-void Inspect(std::string_view bytes) {
-  const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
-  Check(inspection.readable || !inspection.error.empty(), "an unreadable file says why");
-  Check(archive::ReaderAccepts(inspection) == UpdaterOpens(bytes), "the updater's verdict");
-  if (!inspection.readable) return;
-  Check(inspection.entries.size() == inspection.count, "one entry per index row");
-  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(inspection);
-  for (const archive::InspectedEntry& entry : inspection.entries) {
+void Examine(std::string_view bytes) {
+  const archive::Examination examination = archive::ExamineArchive(bytes, bytes.size());
+  Check(examination.readable || !examination.error.empty(), "an unreadable file says why");
+  Check(archive::ReaderAccepts(examination) == UpdaterOpens(bytes), "the updater's verdict");
+  if (!examination.readable) return;
+  Check(examination.entries.size() == examination.count, "one entry per index row");
+  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(examination);
+  for (const archive::ExaminedEntry& entry : examination.entries) {
     archive::EntryFlags(entry);
     archive::FileNameProblem(entry.name);
     // An unterminated name is no lookup key (the reader refuses the archive).
     if (entry.unterminated) continue;
-    const archive::InspectedEntry* first = archive::FindFirst(inspection, entry.name);
+    const archive::ExaminedEntry* first = archive::FindFirst(examination, entry.name);
     Check(first && first->position <= entry.position && first->name == entry.name, "FindFirst");
     // Duplicates ignore the case of ASCII letters, CP932-aware.
-    const archive::InspectedEntry& earliest = inspection.entries[entry.first_with_name];
+    const archive::ExaminedEntry& earliest = examination.entries[entry.first_with_name];
     Check(earliest.position <= first->position &&
               archive::UpperCaseCp932Aware(earliest.name) == archive::UpperCaseCp932Aware(entry.name),
           "first with the name");
@@ -68,10 +68,10 @@ void Inspect(std::string_view bytes) {
 }
 
 // What extract then pack make of a clean archive, in memory.
-std::string Repack(std::string_view bytes, const archive::Inspection& inspection) {
-  const std::vector<std::string> fields = archive::NameFields(bytes, inspection.count);
+std::string Repack(std::string_view bytes, const archive::Examination& examination) {
+  const std::vector<std::string> fields = archive::NameFields(bytes, examination.count);
   std::vector<archive::PackEntry> entries;
-  for (const archive::InspectedEntry& entry : inspection.entries) {
+  for (const archive::ExaminedEntry& entry : examination.entries) {
     archive::OrderLine line;
     std::string error;
     const std::string text = archive::FormatOrderLine(fields[entry.position], "FILE");
@@ -86,9 +86,9 @@ std::string Repack(std::string_view bytes, const archive::Inspection& inspection
 }
 
 void RoundTrip(std::string_view bytes) {
-  const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
-  if (!inspection.readable || !archive::FindProblems(inspection).empty()) return;
-  Check(Repack(bytes, inspection) == bytes, "extract then pack gives the archive back");
+  const archive::Examination examination = archive::ExamineArchive(bytes, bytes.size());
+  if (!examination.readable || !archive::FindProblems(examination).empty()) return;
+  Check(Repack(bytes, examination) == bytes, "extract then pack gives the archive back");
 }
 
 // The input as entries: a name byte (its low five bits the name's length,
@@ -132,7 +132,7 @@ bool StorableAndDistinct(const std::vector<archive::PackEntry>& entries) {
   return true;
 }
 
-void PackAndInspect(std::string_view bytes) {
+void PackAndExamine(std::string_view bytes) {
   const std::vector<archive::PackEntry> entries = EntriesFrom(bytes);
   std::string packed, error;
   const bool ok = archive::PackArchive(entries, &packed, &error);
@@ -141,12 +141,12 @@ void PackAndInspect(std::string_view bytes) {
     Check(!error.empty(), "a refusal says why");
     return;
   }
-  const archive::Inspection inspection = archive::InspectArchive(packed, packed.size());
-  Check(inspection.readable && inspection.count == entries.size(), "packed archive reads");
-  Check(archive::FindProblems(inspection).empty(), "packed archive is clean");
-  Check(inspection.trailing_bytes == 0, "nothing after the last entry");
+  const archive::Examination examination = archive::ExamineArchive(packed, packed.size());
+  Check(examination.readable && examination.count == entries.size(), "packed archive reads");
+  Check(archive::FindProblems(examination).empty(), "packed archive is clean");
+  Check(examination.trailing_bytes == 0, "nothing after the last entry");
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const archive::InspectedEntry& entry = inspection.entries[i];
+    const archive::ExaminedEntry& entry = examination.entries[i];
     Check(entry.name == StoredName(entries[i]), "name");
     Check(entry.size == entries[i].data.size(), "size");
     Check(packed.compare(entry.offset, entry.size, entries[i].data) == 0, "bytes");
@@ -164,9 +164,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  Inspect(bytes);
+  Examine(bytes);
   RoundTrip(bytes);
-  PackAndInspect(bytes);
+  PackAndExamine(bytes);
   Check(Memory().OpenCount() == 0, "no handle left open");
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/posix/RegFileParser.h"
+#include "platform/posix/RegFileParser.h"
 
 using platform::posix::RegFile;
 using platform::posix::RegFileKey;

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/posix/WinePaths.h"
+#include "platform/posix/WinePaths.h"
 
 namespace {
 

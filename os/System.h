@@ -1,6 +1,6 @@
 // The operating-system seam: every call the program makes to the operating
 // system goes through one System object. Each build links exactly one backend
-// (os/win32 or os/posix); tests substitute os/memory, behind their own
+// (platform/win32 or platform/posix); tests substitute platform/memory, behind their own
 // ForwardingSystem to count calls or inject failures.
 //
 // The operations keep the Windows calling conventions (handles, 32-bit sizes,

@@ -6,29 +6,32 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(os app platform archive updater tools)
+# The backends sit inside platform/ but below the frame: a path is placed by
+# the longest folder of this list it starts with.
+layers=(os platform/win32 platform/posix platform/memory app platform archive updater tools)
 
+# The layer of a path (a file or an include), or -1 outside the layers.
 rank() {
-  local i
+  local i found=-1 length=0
   for i in "${!layers[@]}"; do
-    [ "${layers[$i]}" = "$1" ] && { echo "$i"; return; }
+    case "$1/" in
+      "${layers[$i]}"/*)
+        [ ${#layers[$i]} -gt "$length" ] && { found=$i; length=${#layers[$i]}; } ;;
+    esac
   done
-  echo -1
+  echo "$found"
 }
 
 bad=0
-for folder in "${layers[@]}"; do
-  own=$(rank "$folder")
-  while IFS= read -r hit; do
-    target=$(sed -E 's/.*#[[:space:]]*include[[:space:]]+"([^/"]+)\/.*/\1/' <<<"$hit")
-    target_rank=$(rank "$target")
-    if [ "$target_rank" -gt "$own" ]; then
-      echo "points up: $hit"
-      bad=$((bad + 1))
-    fi
-  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^/"]+/' "$folder" \
-             --include='*.h' --include='*.cpp' --include='*.inc' || true)
-done
+while IFS= read -r hit; do
+  own=$(rank "${hit%%:*}")
+  target=$(sed -E 's/.*#[[:space:]]*include[[:space:]]+"([^"]+)".*/\1/' <<<"$hit")
+  if [ "$(rank "$target")" -gt "$own" ]; then
+    echo "points up: $hit"
+    bad=$((bad + 1))
+  fi
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^/"]+/' os app platform archive \
+           updater tools --include='*.h' --include='*.cpp' --include='*.inc' || true)
 
 if [ "$bad" -eq 0 ]; then
   echo "include-direction: 1 passed, 0 failed"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/MesArchive.h"
 #include "archive/PatchedCheck.h"
 #include "platform/FileHandle.h"
@@ -42,7 +42,7 @@ bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std:
          (size == 0 || (file->ReadCounted(&(*out)[0], size, &got) && got == size));
 }
 
-// The count and the index, as the lenient inspector wants them.
+// The count and the index, as the lenient examiner wants them.
 bool ReadIndexBytes(SizedInputFile* file, std::string* head) {
   std::string count;
   if (!ReadAt(file, 0, kCountSize, &count)) return false;
@@ -61,9 +61,9 @@ bool CarriesPatchSet(const char* path) {
   SizedInputFile file;
   std::string head;
   if (!file.OpenForRead(path) || !ReadIndexBytes(&file, &head)) return false;
-  const archive::Inspection inspection = archive::InspectArchive(head, file.GetSize());
-  if (!archive::ReaderAccepts(inspection)) return false;
-  return archive::CheckPayloads(inspection, payloads,
+  const archive::Examination examination = archive::ExamineArchive(head, file.GetSize());
+  if (!archive::ReaderAccepts(examination)) return false;
+  return archive::CheckPayloads(examination, payloads,
                                 [&file](std::uint64_t offset, std::uint32_t size, std::string* out) {
                                   return ReadAt(&file, offset, size, out);
                                 })

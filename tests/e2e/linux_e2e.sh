@@ -5,15 +5,10 @@
 # Usage: linux_e2e.sh MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR
 # (mesarc, beside MESUPDATE, packs the leftovers that carry the payloads)
 set -uo pipefail
-mesupdate=$1
-fixture=$2
-resources=$3
-mesarc=$(dirname "$mesupdate")/mesarc
-
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
 source "$(dirname "$0")/scenario_lib.sh"
 source "$(dirname "$0")/linux_prefix_lib.sh"
+take_arguments "$@"
+trap 'rm -rf "$root"' EXIT
 
 NL=$'\n'
 CONFIRM="[mesupdate] 「ミルカナ」のシステムファイルをアップデートします。${NL}※「ミルカナ」を起動している場合は、終了させておいてください${NL}よろしいですか。 [y/N] "

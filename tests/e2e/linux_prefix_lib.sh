@@ -1,6 +1,18 @@
 # Throwaway Wine prefixes for the scripts that run the Linux build (sourced):
 # a registry file and drive_c, no Wine needed. The caller sets root (a
-# scratch folder) and fixture (archive_fixture).
+# scratch folder) and fixture (archive_fixture), or has take_arguments set
+# them.
+
+# take_arguments MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR: the usual arguments
+# of these scripts; sets mesupdate, fixture, resources, mesarc (beside
+# mesupdate) and root (a new scratch folder, the caller's to remove).
+take_arguments() {
+  mesupdate=$1
+  fixture=$2
+  resources=$3
+  mesarc=$(dirname "$mesupdate")/mesarc
+  root=$(mktemp -d)
+}
 
 # A prefix whose registry holds InstPath (given as Wine writes it, escaped)
 # under the key a 32-bit program reads. Sets: prefix, game (host folder).

@@ -8,15 +8,11 @@
 # Usage: sharing_e2e.sh MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR
 # (mesarc, beside MESUPDATE, is checked for its own output files too)
 set -uo pipefail
-mesupdate=$1
-fixture=$2
-resources=$3
-mesarc=$(dirname "$mesupdate")/mesarc
-
-root=$(mktemp -d)
+source "$(dirname "$0")/scenario_lib.sh"
+source "$(dirname "$0")/linux_prefix_lib.sh"
+take_arguments "$@"
 holders=()
 trap 'kill "${holders[@]}" 2>/dev/null; rm -rf "$root"' EXIT
-source "$(dirname "$0")/scenario_lib.sh"
 
 DELETE_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc の削除に失敗しました。"
 RENAME_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc のﾘﾈｰﾑに失敗しました。"
@@ -25,14 +21,7 @@ NOT_FOUND='[ｱｯﾌﾟﾃﾞｰﾄ] C:\Mirkan\mes.arc が見つかりません
 WRITE_FAILED='[ｱｯﾌﾟﾃﾞｰﾄ] C:\Mirkan\mes.arc_ - ファイル書き込みエラー。'
 
 # A prefix whose InstPath is C:\Mirkan; sets prefix and game.
-new_prefix() {
-  prefix=$root/$1
-  game=$prefix/drive_c/Mirkan
-  mkdir -p "$game" "$prefix/dosdevices"
-  ln -s ../drive_c "$prefix/dosdevices/c:"
-  printf 'WINE REGISTRY Version 2\n\n#arch=win32\n\n[Software\\\\velk\\\\MIRKAN] 1733550000\n"InstPath"="C:\\\\Mirkan"\n' \
-    >"$prefix/system.reg"
-}
+new_prefix() { make_prefix "$1" win32 'C:\\Mirkan' Mirkan; }
 
 # The old archive, a few megabytes so that runs overlap, and what one, two
 # and three updates make of it.

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "os/posix/ErrorCodes.h"
-#include "os/posix/PosixFiles.h"
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/PosixFiles.h"
 #include "support/TempDir.h"
 
 namespace {

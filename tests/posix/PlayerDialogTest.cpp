@@ -1,8 +1,8 @@
 // What the Linux player types, and what the desktop dialog programs are given.
 #include <gtest/gtest.h>
 
-#include "os/posix/DesktopDialog.h"
-#include "os/posix/TerminalDialog.h"
+#include "platform/posix/DesktopDialog.h"
+#include "platform/posix/TerminalDialog.h"
 
 namespace {
 

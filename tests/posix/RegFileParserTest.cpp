@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "os/posix/RegFileParser.h"
+#include "platform/posix/RegFileParser.h"
 
 using platform::posix::RegFile;
 using platform::posix::RegFileValue;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "os/System.h"
-#include "os/posix/WinePaths.h"
+#include "platform/posix/WinePaths.h"
 #include "posix/TempWinePrefix.h"
 
 using platform::posix::MapWindowsPath;

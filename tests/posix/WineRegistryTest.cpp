@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/RegistryKey.h"
-#include "os/posix/WineRegistry.h"
+#include "platform/posix/WineRegistry.h"
 #include "posix/TempWinePrefix.h"
 
 using platform::NativeHandle;

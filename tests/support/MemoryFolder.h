@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 
 class MemoryFolder {
  public:

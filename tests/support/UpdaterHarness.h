@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 #include "support/FaultySystem.h"
 #include "support/MemoryFolder.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/ArchivePacker.h"
 #include "archive/MesArchive.h"
@@ -40,7 +40,7 @@ TEST(ArchivePackerTest, PackedArchiveParsesBackInTheGivenOrder) {
     EXPECT_EQ(parsed.entries[i].name, names[i]);
     EXPECT_EQ(parsed.entries[i].data, data[i]);
   }
-  EXPECT_TRUE(archive::FindProblems(archive::InspectArchive(bytes, bytes.size())).empty());
+  EXPECT_TRUE(archive::FindProblems(archive::ExamineArchive(bytes, bytes.size())).empty());
 }
 
 TEST(ArchivePackerTest, NoEntriesIsACountOfZero) {

@@ -59,14 +59,14 @@ class ArchiveUnpatchTest : public ::testing::Test {
 
   // What mesarc unpatch writes: the restored index, then each entry's data.
   static std::string Unpatch(const std::string& bytes) {
-    const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
-    EXPECT_EQ(archive::AppendedNamesProblem(inspection, UpdateNames()), "");
+    const archive::Examination examination = archive::ExamineArchive(bytes, bytes.size());
+    EXPECT_EQ(archive::AppendedNamesProblem(examination, UpdateNames()), "");
     const std::vector<archive::RestoredEntry> restored =
-        archive::RestoredEntries(inspection, UpdateNames());
+        archive::RestoredEntries(examination, UpdateNames());
     std::string out;
-    EXPECT_TRUE(archive::RestoredIndex(inspection, restored, &out));
+    EXPECT_TRUE(archive::RestoredIndex(examination, restored, &out));
     for (const archive::RestoredEntry& entry : restored) {
-      const archive::InspectedEntry& source = inspection.entries[entry.position];
+      const archive::ExaminedEntry& source = examination.entries[entry.position];
       out.append(bytes, source.offset, source.size);
     }
     EXPECT_TRUE(archive_test::ParseArchive(out).MeetsLayout());
@@ -99,13 +99,13 @@ TEST_F(ArchiveUnpatchTest, UnpatchGivesBackTheEntriesBeforeEachUpdate) {
 TEST_F(ArchiveUnpatchTest, AnArchiveTheUpdateDidNotEndIsRefused) {
   const std::vector<std::string> names = UpdateNames();
   const std::string updated = Update(archive_test::ArchiveBuilder().Add("A.MES", "a").Build());
-  const archive::Inspection inspection = archive::InspectArchive(updated, updated.size());
-  EXPECT_EQ(archive::AppendedNamesProblem(inspection, names), "");
+  const archive::Examination examination = archive::ExamineArchive(updated, updated.size());
+  EXPECT_EQ(archive::AppendedNamesProblem(examination, names), "");
   const std::vector<std::string> reordered = {names[1], names[0], names[2], names[3], names[4]};
-  EXPECT_EQ(archive::AppendedNamesProblem(inspection, reordered), "entry 1 is not " + names[1]);
+  EXPECT_EQ(archive::AppendedNamesProblem(examination, reordered), "entry 1 is not " + names[1]);
 
   const std::string unpatched = Unpatch(updated);
-  const archive::Inspection plain = archive::InspectArchive(unpatched, unpatched.size());
+  const archive::Examination plain = archive::ExamineArchive(unpatched, unpatched.size());
   EXPECT_EQ(archive::AppendedNamesProblem(plain, names),
             "it has 1 entry, fewer than the 5 an update appends");
 }

@@ -6,7 +6,7 @@
 #include "archive/ArchiveDiff.h"
 #include "archive/ArchivePacker.h"
 #include "archive/EntryOrder.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "support/ArchiveBuilder.h"
 
@@ -73,7 +73,7 @@ TEST(EntryOrderTest, ExactNamesAreStoredAsGivenRepeatsIncluded) {
   EXPECT_EQ(fields[1], Field("T27C.MES__"));
   EXPECT_EQ(fields[2], Field("t09c.mes"));
   EXPECT_EQ(fields[3], Field(tail));
-  EXPECT_TRUE(archive::FindProblems(archive::InspectArchive(bytes, bytes.size())).empty());
+  EXPECT_TRUE(archive::FindProblems(archive::ExamineArchive(bytes, bytes.size())).empty());
 
   EXPECT_FALSE(archive::PackArchive({{"T27C.MES", "x", true}, {"t27c.mes", "y"}}, &bytes, &error));
   EXPECT_NE(error.find("the same name"), std::string::npos) << error;
@@ -105,21 +105,21 @@ TEST(ArchiveDiffTest, AnUpdateIsItsRenamedAndAddedEntries) {
                                 .Add("A.MES", "a!")
                                 .Add("T27C.MES", "new")
                                 .Build();
-  const archive::Inspection a = archive::InspectArchive(before, before.size());
-  const archive::Inspection b = archive::InspectArchive(after, after.size());
-  const auto same = [&](const archive::InspectedEntry& x, const archive::InspectedEntry& y) {
+  const archive::Examination a = archive::ExamineArchive(before, before.size());
+  const archive::Examination b = archive::ExamineArchive(after, after.size());
+  const auto same = [&](const archive::ExaminedEntry& x, const archive::ExaminedEntry& y) {
     return before.compare(x.offset, x.size, after, y.offset, y.size) == 0;
   };
   EXPECT_EQ(Describe(archive::DiffArchives(a, b, same)),
             "moved 1A.MES>2A.MES*;moved 2B.MES>1B.MES;renamed 0T27C.MES>0T27C.MES__;"
             "added ->3T27C.MES;removed 3GONE.MES>-;");
-  const auto same_reversed = [&](const archive::InspectedEntry& x, const archive::InspectedEntry& y) {
+  const auto same_reversed = [&](const archive::ExaminedEntry& x, const archive::ExaminedEntry& y) {
     return same(y, x);
   };
   EXPECT_EQ(Describe(archive::DiffArchives(b, a, same_reversed)),
             "moved 1B.MES>2B.MES;moved 2A.MES>1A.MES*;renamed 0T27C.MES__>0T27C.MES;"
             "added ->3GONE.MES;removed 3T27C.MES>-;");
-  const auto same_in_a = [&](const archive::InspectedEntry& x, const archive::InspectedEntry& y) {
+  const auto same_in_a = [&](const archive::ExaminedEntry& x, const archive::ExaminedEntry& y) {
     return before.compare(x.offset, x.size, before, y.offset, y.size) == 0;
   };
   EXPECT_TRUE(archive::DiffArchives(a, a, same_in_a).empty());

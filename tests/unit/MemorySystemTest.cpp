@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/FileHandle.h"
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 #include "support/FaultySystem.h"
 
 namespace {

@@ -21,9 +21,9 @@ struct Checked {
 Checked Check(const std::string& bytes, const std::vector<archive::ExpectedPayload>& payloads,
               bool reads_fail = false) {
   Checked result;
-  const archive::Inspection inspection = archive::InspectArchive(bytes, bytes.size());
+  const archive::Examination examination = archive::ExamineArchive(bytes, bytes.size());
   result.check = archive::CheckPayloads(
-      inspection, payloads, [&](std::uint64_t offset, std::uint32_t size, std::string* out) {
+      examination, payloads, [&](std::uint64_t offset, std::uint32_t size, std::string* out) {
         result.reads.push_back(offset);
         *out = bytes.substr(offset, size);
         return !reads_fail;

@@ -11,7 +11,7 @@
 
 #include "os/Process.h"
 #include "os/System.h"
-#include "os/win32/WideText.h"
+#include "platform/win32/WideText.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -43,17 +43,17 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
       return false;
     }
     // A damaged count may claim gigabytes: the index is read only when it
-    // fits the file, and the count alone lets the inspection say why not.
+    // fits the file, and the count alone lets the examination say why not.
     const std::uint64_t index_end = archive::IndexEnd(archive::DecodeCount(head));
     if (index_end <= size && !ReadAt(file->stream, 0, static_cast<std::size_t>(index_end), &head)) {
       PrintError(shown + ": cannot be read");
       return false;
     }
   }
-  file->inspection = archive::InspectArchive(head, size);
-  if (!file->inspection.readable) {
+  file->examination = archive::ExamineArchive(head, size);
+  if (!file->examination.readable) {
     // The archive has no magic number: an index that cannot be is the sign.
-    PrintError(shown + ": not a message archive: " + file->inspection.error);
+    PrintError(shown + ": not a message archive: " + file->examination.error);
     return false;
   }
   return true;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 namespace mesarc {
 
@@ -17,7 +17,7 @@ struct ArchiveFile {
   std::filesystem::path path;
   std::ifstream stream;
   std::string head;  // the count and the index
-  archive::Inspection inspection;
+  archive::Examination examination;
 };
 
 // Reads size bytes at offset; false when the stream does not hold them all.

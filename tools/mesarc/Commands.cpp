@@ -12,7 +12,7 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/ArchiveUnpatch.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "archive/PatchedCheck.h"
@@ -29,7 +29,7 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-bool CopyEntry(ArchiveFile* archive, const archive::InspectedEntry& entry, const fs::path& target) {
+bool CopyEntry(ArchiveFile* archive, const archive::ExaminedEntry& entry, const fs::path& target) {
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
   std::string chunk;
   for (std::uint64_t done = 0; out && done < entry.size;) {
@@ -43,7 +43,7 @@ bool CopyEntry(ArchiveFile* archive, const archive::InspectedEntry& entry, const
 }
 
 // Why the entry cannot become a file; empty when it can.
-std::string NameRefusal(const archive::InspectedEntry& entry, fs::path* file_name) {
+std::string NameRefusal(const archive::ExaminedEntry& entry, fs::path* file_name) {
   if (entry.unterminated) return "the name has no NUL";
   std::string problem = archive::FileNameProblem(entry.name);
   if (!problem.empty()) return problem;
@@ -66,20 +66,20 @@ struct FilePlan {
   }
 };
 
-FilePlan PlanFiles(const std::vector<archive::InspectedEntry>& entries) {
+FilePlan PlanFiles(const std::vector<archive::ExaminedEntry>& entries) {
   FilePlan plan;
   plan.files.resize(entries.size());
   plan.refusals.resize(entries.size());
   std::vector<bool> renamed(entries.size(), false);
   std::set<std::string> taken;
-  for (const archive::InspectedEntry& entry : entries) {
+  for (const archive::ExaminedEntry& entry : entries) {
     plan.refusals[entry.position] = NameRefusal(entry, &plan.files[entry.position]);
     if (!plan.refusals[entry.position].empty()) continue;
     renamed[entry.position] =
         entry.name[0] == '.' || !taken.insert(archive::UpperCaseCp932Aware(entry.name)).second;
     if (entry.out_of_bounds) plan.refusals[entry.position] = "its data ends past the end of the file";
   }
-  for (const archive::InspectedEntry& entry : entries) {
+  for (const archive::ExaminedEntry& entry : entries) {
     if (!renamed[entry.position]) continue;
     const bool hidden = entry.name[0] == '.';
     const std::string base = hidden ? "_" + entry.name : entry.name;
@@ -114,7 +114,7 @@ bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std:
       "# line per entry. ENTRY is stored exactly (\\xNN is one byte); a line with only a\n"
       "# file name stores that file under its name in upper case.\n";
   const std::vector<std::string> fields =
-      archive::NameFields(archive.head, archive.inspection.count);
+      archive::NameFields(archive.head, archive.examination.count);
   for (std::size_t i = 0; i < fields.size(); ++i) {
     text += archive::FormatOrderLine(fields[i], platform::PathToUtf8(plan.files[i])) + "\n";
   }
@@ -132,11 +132,11 @@ bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std:
 int ListCommand(const std::string& archive_path, bool json) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  const std::vector<archive::InspectedEntry>& entries = archive.inspection.entries;
+  const std::vector<archive::ExaminedEntry>& entries = archive.examination.entries;
 
   if (json) {
     std::string out = "[";
-    for (const archive::InspectedEntry& entry : entries) {
+    for (const archive::ExaminedEntry& entry : entries) {
       std::vector<std::string> flags;
       for (const std::string& flag : archive::EntryFlags(entry)) flags.push_back(JsonString(flag));
       out += (entry.position == 0 ? "\n  " : ",\n  ");
@@ -154,7 +154,7 @@ int ListCommand(const std::string& archive_path, bool json) {
   std::ostringstream table;
   table << std::setw(5) << "#" << "  " << std::left << std::setw(25) << "NAME" << std::right
         << std::setw(10) << "SIZE" << "  " << std::setw(10) << "OFFSET" << "  FLAGS\n";
-  for (const archive::InspectedEntry& entry : entries) {
+  for (const archive::ExaminedEntry& entry : entries) {
     // Padded by columns, not bytes: a two-byte character may take one or two.
     const std::size_t width = DisplayWidth(NameUtf8(entry.name));
     const std::size_t pad = width < 25 ? 25 - width : 1;
@@ -173,7 +173,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
                    const std::vector<std::string>& names, bool force) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  const std::vector<archive::InspectedEntry>& entries = archive.inspection.entries;
+  const std::vector<archive::ExaminedEntry>& entries = archive.examination.entries;
 
   std::vector<bool> selected(entries.size(), names.empty());
   bool unknown = false;
@@ -182,7 +182,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     bool found = false;
     if (platform::Utf8ToCp932Strict(name, &cp932)) {
       const std::string wanted = archive::UpperCaseCp932Aware(cp932);
-      for (const archive::InspectedEntry& entry : entries) {
+      for (const archive::ExaminedEntry& entry : entries) {
         if (archive::UpperCaseCp932Aware(entry.name) != wanted) continue;
         selected[entry.position] = true;
         found = true;
@@ -213,7 +213,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
 
   int written = 0;
   bool failed = false;
-  for (const archive::InspectedEntry& entry : entries) {
+  for (const archive::ExaminedEntry& entry : entries) {
     if (!selected[entry.position]) continue;
     const std::string label = EntryLabel(entry.position, entry.name);
     if (!refusals[entry.position].empty()) {
@@ -265,12 +265,12 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
 int CheckCommand(const std::string& archive_path) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(archive.inspection);
+  const std::vector<archive::ArchiveProblem> problems = archive::FindProblems(archive.examination);
   for (const archive::ArchiveProblem& problem : problems) {
     PrintLine(problem.has_entry ? EntryLabel(problem.position, problem.name) + ": " + problem.message
                                 : problem.message);
   }
-  const std::size_t count = archive.inspection.entries.size();
+  const std::size_t count = archive.examination.entries.size();
   if (problems.empty()) {
     PrintLine(archive_path + ": ok, " + std::to_string(count) + (count == 1 ? " entry" : " entries"));
     return kExitOk;
@@ -296,7 +296,7 @@ bool LoadBuildPayloads(std::vector<archive::ExpectedPayload>* payloads) {
 int StatusCommand(const std::string& archive_path) {
   ArchiveFile archive;
   if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  if (!archive::ReaderAccepts(archive.inspection)) {
+  if (!archive::ReaderAccepts(archive.examination)) {
     PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
     return kExitUnreadable;
   }
@@ -304,7 +304,7 @@ int StatusCommand(const std::string& archive_path) {
   std::vector<archive::ExpectedPayload> payloads;
   if (!LoadBuildPayloads(&payloads)) return kExitUnreadable;
   const archive::PayloadCheck check = archive::CheckPayloads(
-      archive.inspection, payloads,
+      archive.examination, payloads,
       [&archive](std::uint64_t offset, std::uint32_t size, std::string* out) {
         return ReadAt(archive.stream, offset, size, out);
       });
@@ -338,11 +338,11 @@ namespace {
 // Why the archive's last entries are not this build's payloads; empty when they are.
 std::string NotPatchedReason(ArchiveFile* archive, const std::vector<std::string>& names,
                              const std::vector<archive::ExpectedPayload>& payloads) {
-  const std::string problem = archive::AppendedNamesProblem(archive->inspection, names);
+  const std::string problem = archive::AppendedNamesProblem(archive->examination, names);
   if (!problem.empty()) return problem;
-  const std::size_t first = archive->inspection.entries.size() - names.size();
+  const std::size_t first = archive->examination.entries.size() - names.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const archive::InspectedEntry& entry = archive->inspection.entries[first + i];
+    const archive::ExaminedEntry& entry = archive->examination.entries[first + i];
     std::string data;
     if (entry.size != payloads[i].data.size() ||
         !ReadAt(archive->stream, entry.offset, entry.size, &data) || data != payloads[i].data) {
@@ -352,7 +352,7 @@ std::string NotPatchedReason(ArchiveFile* archive, const std::vector<std::string
   return std::string();
 }
 
-bool CopyRange(ArchiveFile* archive, const archive::InspectedEntry& entry, OutputFile* out) {
+bool CopyRange(ArchiveFile* archive, const archive::ExaminedEntry& entry, OutputFile* out) {
   std::string chunk;
   for (std::uint64_t done = 0; done < entry.size;) {
     const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, entry.size - done));
@@ -373,7 +373,7 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
     PrintError(output + ": " + refusal);
     return kExitProblems;
   }
-  if (!archive::ReaderAccepts(archive.inspection)) {
+  if (!archive::ReaderAccepts(archive.examination)) {
     PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
     return kExitUnreadable;
   }
@@ -388,22 +388,22 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
   }
 
   const std::vector<archive::RestoredEntry> restored =
-      archive::RestoredEntries(archive.inspection, names);
+      archive::RestoredEntries(archive.examination, names);
   std::string head;
-  if (!archive::RestoredIndex(archive.inspection, restored, &head)) {
+  if (!archive::RestoredIndex(archive.examination, restored, &head)) {
     PrintError(archive_path + ": the restored archive would reach 4 GiB");
     return kExitProblems;
   }
   OutputFile out(platform::PathFromUtf8(output));
   bool written = out.Open() && out.Write(head.data(), head.size());
   for (std::size_t i = 0; written && i < restored.size(); ++i) {
-    written = CopyRange(&archive, archive.inspection.entries[restored[i].position], &out);
+    written = CopyRange(&archive, archive.examination.entries[restored[i].position], &out);
   }
   if (!written || !out.Commit()) {
     PrintError(output + ": cannot be written");
     return kExitProblems;
   }
-  const std::size_t dropped = archive.inspection.entries.size() - restored.size();
+  const std::size_t dropped = archive.examination.entries.size() - restored.size();
   PrintLine(std::to_string(restored.size()) + (restored.size() == 1 ? " entry" : " entries") +
             " written to " + output + " (" + std::to_string(dropped) +
             " appended by the update dropped)");

@@ -33,7 +33,7 @@ bool SameBytes(ArchiveFile* a, std::uint64_t a_offset, ArchiveFile* b, std::uint
   return true;
 }
 
-std::string Sized(const archive::InspectedEntry& entry) {
+std::string Sized(const archive::ExaminedEntry& entry) {
   return "#" + std::to_string(entry.position) + " " + NameUtf8(entry.name) + ", " +
          std::to_string(entry.size) + (entry.size == 1 ? " byte" : " bytes");
 }
@@ -46,8 +46,8 @@ std::string DataChange(const archive::EntryDifference& difference) {
 }
 
 std::string DifferenceLine(const archive::EntryDifference& difference) {
-  const archive::InspectedEntry* a = difference.a;
-  const archive::InspectedEntry* b = difference.b;
+  const archive::ExaminedEntry* a = difference.a;
+  const archive::ExaminedEntry* b = difference.b;
   std::string detail;
   switch (difference.kind) {
     case archive::DifferenceKind::kAdded: detail = Sized(*b); break;
@@ -69,7 +69,7 @@ std::string DifferenceLine(const archive::EntryDifference& difference) {
   return word + detail;
 }
 
-std::string JsonEntry(const archive::InspectedEntry* entry) {
+std::string JsonEntry(const archive::ExaminedEntry* entry) {
   if (entry == nullptr) return "null";
   return "{\"position\": " + std::to_string(entry->position) +
          ", \"name\": " + JsonString(platform::Cp932ToUtf8ForDisplay(entry->name)) +
@@ -109,14 +109,14 @@ int DiffCommand(const std::string& first, const std::string& second, bool json) 
   ArchiveFile b;
   if (!OpenArchive(first, &a) || !OpenArchive(second, &b)) return kExitUnreadable;
   const std::vector<archive::EntryDifference> differences = archive::DiffArchives(
-      a.inspection, b.inspection,
-      [&a, &b](const archive::InspectedEntry& x, const archive::InspectedEntry& y) {
+      a.examination, b.examination,
+      [&a, &b](const archive::ExaminedEntry& x, const archive::ExaminedEntry& y) {
         return SameBytes(&a, x.offset, &b, y.offset, x.size);
       });
   // The same entries can still sit in different files: other bytes after a
   // name's NUL, gaps, bytes after the data.
-  const bool same_files = differences.empty() && a.inspection.file_size == b.inspection.file_size &&
-                          SameBytes(&a, 0, &b, 0, a.inspection.file_size);
+  const bool same_files = differences.empty() && a.examination.file_size == b.examination.file_size &&
+                          SameBytes(&a, 0, &b, 0, a.examination.file_size);
 
   if (json) {
     std::cout << JsonDifferences(differences, same_files) << '\n';

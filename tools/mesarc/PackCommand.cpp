@@ -10,7 +10,7 @@
 
 #include "archive/ArchivePacker.h"
 #include "archive/EntryOrder.h"
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "os/Console.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/Commands.h"

@@ -1,4 +1,4 @@
-// mesarc: inspects, extracts, checks and builds message archives (mes.arc).
+// mesarc: examines, extracts, checks and builds message archives (mes.arc).
 #include <exception>
 #include <new>
 #include <string>
@@ -33,7 +33,7 @@ std::string UnknownCommand(const CLI::App& app, const std::vector<std::string>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Inspects, extracts, checks and builds mes.arc message archives."};
+  CLI::App app{"Examines, extracts, checks and builds mes.arc message archives."};
   app.name("mesarc");
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("mesarc ") + MES_VERSION);

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "app/AppBase.h"
-#include "os/posix/DesktopDialog.h"
-#include "os/posix/TerminalDialog.h"
-#include "os/posix/WinePaths.h"
-#include "os/posix/WineRegistry.h"
+#include "platform/posix/DesktopDialog.h"
+#include "platform/posix/TerminalDialog.h"
+#include "platform/posix/WinePaths.h"
+#include "platform/posix/WineRegistry.h"
 
 namespace {
 

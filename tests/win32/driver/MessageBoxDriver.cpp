@@ -204,7 +204,7 @@ std::vector<DWORD> RenderIcon(LPCWSTR stock, int width, int height, DWORD backgr
   return out;
 }
 
-// Another process's icon handle cannot be inspected here (under Wine it is
+// Another process's icon handle cannot be examined here (under Wine it is
 // that process's object), so the icon is matched by its pixels on screen.
 std::wstring IconOf(HWND box) {
   HWND icon_static = nullptr;

@@ -1,4 +1,4 @@
-#include "os/posix/RegFileParser.h"
+#include "platform/posix/RegFileParser.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <shellapi.h>
 #include <io.h>
 
-#include "os/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {

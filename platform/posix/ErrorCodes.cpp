@@ -1,4 +1,4 @@
-#include "os/posix/ErrorCodes.h"
+#include "platform/posix/ErrorCodes.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "os/System.h"
-#include "os/posix/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 namespace platform::posix {
 namespace {

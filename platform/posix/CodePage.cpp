@@ -1,4 +1,4 @@
-#include "os/posix/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 #include <iconv.h>
 

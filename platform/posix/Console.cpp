@@ -3,8 +3,8 @@
 
 #include <unistd.h>
 
-#include "os/posix/CodePage.h"
-#include "os/posix/FileSharing.h"
+#include "platform/posix/CodePage.h"
+#include "platform/posix/FileSharing.h"
 
 namespace platform {
 

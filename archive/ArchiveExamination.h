@@ -13,7 +13,7 @@
 
 namespace archive {
 
-struct InspectedEntry {
+struct ExaminedEntry {
   std::uint32_t position = 0;
   std::string name;  // up to the NUL; all 24 bytes when there is none
   std::uint32_t size = 0;
@@ -32,12 +32,12 @@ struct InspectedEntry {
   std::uint64_t end() const { return std::uint64_t{offset} + size; }
 };
 
-struct Inspection {
+struct Examination {
   bool readable = false;
   std::string error;  // why not readable
   std::uint64_t file_size = 0;
   std::uint32_t count = 0;
-  std::vector<InspectedEntry> entries;
+  std::vector<ExaminedEntry> entries;
   // Bytes after the last entry's data (after the index when there are no
   // entries); the layout rule wants none.
   std::uint64_t trailing_bytes = 0;
@@ -45,16 +45,16 @@ struct Inspection {
 
 // head holds the first bytes of a file of file_size bytes: at least
 // IndexEnd(count) of them when the file is that long; more are ignored.
-Inspection InspectArchive(std::string_view head, std::uint64_t file_size);
+Examination ExamineArchive(std::string_view head, std::uint64_t file_size);
 
 // The reader's own checks only: would the updater open this archive.
-bool ReaderAccepts(const Inspection& inspection);
+bool ReaderAccepts(const Examination& examination);
 
 // The entry's flags as the words tools print ("duplicate", "out-of-bounds", ...).
-std::vector<std::string> EntryFlags(const InspectedEntry& entry);
+std::vector<std::string> EntryFlags(const ExaminedEntry& entry);
 
 // The entry the updater's lookup finds for name: the first one stored with
 // exactly these bytes. nullptr when there is none.
-const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view name);
+const ExaminedEntry* FindFirst(const Examination& examination, std::string_view name);
 
 }  // namespace archive

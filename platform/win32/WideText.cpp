@@ -1,4 +1,4 @@
-#include "os/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 #include <algorithm>
 #include <cstring>

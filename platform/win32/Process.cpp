@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "os/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {

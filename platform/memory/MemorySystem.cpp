@@ -1,4 +1,4 @@
-#include "os/memory/MemorySystem.h"
+#include "platform/memory/MemorySystem.h"
 
 #include <algorithm>
 #include <cstring>

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "os/System.h"
-#include "os/win32/Win32Dialog.h"
-#include "os/win32/WideText.h"
+#include "platform/win32/Win32Dialog.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 namespace {

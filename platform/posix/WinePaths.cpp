@@ -1,4 +1,4 @@
-#include "os/posix/WinePaths.h"
+#include "platform/posix/WinePaths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "os/posix/CodePage.h"
+#include "platform/posix/CodePage.h"
 
 namespace platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "os/posix/DesktopDialog.h"
+#include "platform/posix/DesktopDialog.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "os/posix/StopSignals.h"
+#include "platform/posix/StopSignals.h"
 
 #include <signal.h>
 #include <unistd.h>

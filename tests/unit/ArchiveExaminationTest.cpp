@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/MesArchive.h"
 #include "support/ArchiveBuilder.h"
@@ -13,43 +13,43 @@
 namespace {
 
 using archive::ArchiveProblem;
-using archive::Inspection;
+using archive::Examination;
 using archive_test::ArchiveBuilder;
 
-Inspection Inspect(const std::string& bytes) { return archive::InspectArchive(bytes, bytes.size()); }
+Examination Examine(const std::string& bytes) { return archive::ExamineArchive(bytes, bytes.size()); }
 
-std::vector<std::string> Flags(const Inspection& inspection, std::uint32_t position) {
-  return archive::EntryFlags(inspection.entries.at(position));
+std::vector<std::string> Flags(const Examination& examination, std::uint32_t position) {
+  return archive::EntryFlags(examination.entries.at(position));
 }
 
 using Words = std::vector<std::string>;
 
-TEST(ArchiveInspectionTest, SoundArchiveMatchesAnIndependentParse) {
+TEST(ArchiveExaminationTest, SoundArchiveMatchesAnIndependentParse) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("T27C.MES", "first")
                                 .Add("EMPTY.MES", "")
                                 .AddSized("\x83\x5C.MES", 300, 4)  // the trail byte is 0x5C
                                 .NameFiller('\x55')
                                 .Build();
-  const Inspection inspection = Inspect(bytes);
+  const Examination examination = Examine(bytes);
   const archive_test::ParsedArchive parsed = archive_test::ParseArchive(bytes);
-  ASSERT_TRUE(inspection.readable) << inspection.error;
+  ASSERT_TRUE(examination.readable) << examination.error;
   ASSERT_TRUE(parsed.ok);
-  ASSERT_EQ(inspection.entries.size(), parsed.entries.size());
+  ASSERT_EQ(examination.entries.size(), parsed.entries.size());
   for (std::size_t i = 0; i < parsed.entries.size(); ++i) {
-    const archive::InspectedEntry& entry = inspection.entries[i];
+    const archive::ExaminedEntry& entry = examination.entries[i];
     EXPECT_EQ(entry.position, i);
     EXPECT_EQ(entry.name, parsed.entries[i].name);
     EXPECT_EQ(entry.size, parsed.entries[i].size);
     EXPECT_EQ(entry.offset, parsed.entries[i].offset);
     EXPECT_TRUE(archive::EntryFlags(entry).empty()) << i;
   }
-  EXPECT_EQ(inspection.trailing_bytes, 0u);
-  EXPECT_TRUE(archive::FindProblems(inspection).empty());
-  EXPECT_TRUE(archive::ReaderAccepts(inspection));
+  EXPECT_EQ(examination.trailing_bytes, 0u);
+  EXPECT_TRUE(archive::FindProblems(examination).empty());
+  EXPECT_TRUE(archive::ReaderAccepts(examination));
 }
 
-TEST(ArchiveInspectionTest, FlagsDescribeEachEntry) {
+TEST(ArchiveExaminationTest, FlagsDescribeEachEntry) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("T27C.MES", "new")
                                 .Add("T27C.MES__", "old")
@@ -59,45 +59,45 @@ TEST(ArchiveInspectionTest, FlagsDescribeEachEntry) {
                                 .Add("ABCDEFGHIJKLMNOPQRSTUVWX", "z")
                                 .AddPointing("FAR.MES", 10, 0x7FFFFFFF)
                                 .Build();
-  const Inspection inspection = Inspect(bytes);
-  ASSERT_TRUE(inspection.readable) << inspection.error;
-  EXPECT_EQ(Flags(inspection, 0), Words{});
-  EXPECT_EQ(Flags(inspection, 1), Words{"superseded"});
-  EXPECT_EQ(Flags(inspection, 2), Words{"duplicate"});
-  EXPECT_EQ(inspection.entries[2].first_with_name, 0u);
-  EXPECT_EQ(Flags(inspection, 3), Words{"lowercase"});
+  const Examination examination = Examine(bytes);
+  ASSERT_TRUE(examination.readable) << examination.error;
+  EXPECT_EQ(Flags(examination, 0), Words{});
+  EXPECT_EQ(Flags(examination, 1), Words{"superseded"});
+  EXPECT_EQ(Flags(examination, 2), Words{"duplicate"});
+  EXPECT_EQ(examination.entries[2].first_with_name, 0u);
+  EXPECT_EQ(Flags(examination, 3), Words{"lowercase"});
   // The updater's lookup upper-cases every byte, the second of a pair too.
-  EXPECT_EQ(Flags(inspection, 4), Words{"lowercase"});
-  EXPECT_EQ(Flags(inspection, 5), Words{"unterminated"});
-  EXPECT_EQ(inspection.entries[5].name, "ABCDEFGHIJKLMNOPQRSTUVWX");
-  EXPECT_EQ(Flags(inspection, 6), (Words{"out-of-bounds", "misplaced"}));
-  EXPECT_FALSE(archive::ReaderAccepts(inspection));
+  EXPECT_EQ(Flags(examination, 4), Words{"lowercase"});
+  EXPECT_EQ(Flags(examination, 5), Words{"unterminated"});
+  EXPECT_EQ(examination.entries[5].name, "ABCDEFGHIJKLMNOPQRSTUVWX");
+  EXPECT_EQ(Flags(examination, 6), (Words{"out-of-bounds", "misplaced"}));
+  EXPECT_FALSE(archive::ReaderAccepts(examination));
 }
 
-TEST(ArchiveInspectionTest, EndsBeyondThirtyTwoBitsAreOverflowsNotWrappedOffsets) {
+TEST(ArchiveExaminationTest, EndsBeyondThirtyTwoBitsAreOverflowsNotWrappedOffsets) {
   // Computed in 32 bits, 0xFFFFFFF0 + 0x20 would be 0x10 and look inside the file.
   const std::string bytes =
       ArchiveBuilder().Add("A.MES", "data").AddPointing("WRAP.MES", 0x20, 0xFFFFFFF0u).Build();
-  const Inspection inspection = Inspect(bytes);
-  ASSERT_TRUE(inspection.readable);
-  const archive::InspectedEntry& wrap = inspection.entries[1];
+  const Examination examination = Examine(bytes);
+  ASSERT_TRUE(examination.readable);
+  const archive::ExaminedEntry& wrap = examination.entries[1];
   EXPECT_TRUE(wrap.wraps);
   EXPECT_TRUE(wrap.out_of_bounds);
   EXPECT_EQ(wrap.end(), 0x100000010u);
-  const std::vector<ArchiveProblem> problems = archive::FindProblems(inspection);
+  const std::vector<ArchiveProblem> problems = archive::FindProblems(examination);
   ASSERT_FALSE(problems.empty());
   EXPECT_EQ(problems[0].position, 1u);
   EXPECT_NE(problems[0].message.find("overflows 32 bits"), std::string::npos);
 }
 
-TEST(ArchiveInspectionTest, ReaderProblemsComeFirstAndNameTheirEntry) {
+TEST(ArchiveExaminationTest, ReaderProblemsComeFirstAndNameTheirEntry) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("GOOD.MES", "1234")
                                 .Gap(2)
                                 .Add("NONULNAMEFILLSALL24BYTES", "ab")
                                 .AddPointing("PAST.MES", 100, 40)
                                 .Build();
-  const std::vector<ArchiveProblem> problems = archive::FindProblems(Inspect(bytes));
+  const std::vector<ArchiveProblem> problems = archive::FindProblems(Examine(bytes));
   ASSERT_EQ(problems.size(), 4u);
   // Reader checks, in index order...
   EXPECT_EQ(problems[0].position, 1u);
@@ -114,7 +114,7 @@ TEST(ArchiveInspectionTest, ReaderProblemsComeFirstAndNameTheirEntry) {
   for (const ArchiveProblem& problem : problems) EXPECT_FALSE(problem.message.empty());
 }
 
-TEST(ArchiveInspectionTest, LayoutRuleAloneDoesNotStopTheReader) {
+TEST(ArchiveExaminationTest, LayoutRuleAloneDoesNotStopTheReader) {
   struct Case {
     const char* what;
     std::string bytes;
@@ -135,21 +135,21 @@ TEST(ArchiveInspectionTest, LayoutRuleAloneDoesNotStopTheReader) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const Inspection inspection = Inspect(c.bytes);
-    ASSERT_TRUE(inspection.readable);
-    ASSERT_EQ(inspection.entries.size(), c.misplaced.size());
+    const Examination examination = Examine(c.bytes);
+    ASSERT_TRUE(examination.readable);
+    ASSERT_EQ(examination.entries.size(), c.misplaced.size());
     for (std::size_t i = 0; i < c.misplaced.size(); ++i) {
-      EXPECT_EQ(inspection.entries[i].misplaced, c.misplaced[i]) << i;
+      EXPECT_EQ(examination.entries[i].misplaced, c.misplaced[i]) << i;
     }
-    EXPECT_EQ(inspection.trailing_bytes, c.trailing);
-    EXPECT_TRUE(archive::ReaderAccepts(inspection));
+    EXPECT_EQ(examination.trailing_bytes, c.trailing);
+    EXPECT_TRUE(archive::ReaderAccepts(examination));
     const bool sound = c.trailing == 0 &&
                        std::find(c.misplaced.begin(), c.misplaced.end(), true) == c.misplaced.end();
-    EXPECT_EQ(archive::FindProblems(inspection).empty(), sound);
+    EXPECT_EQ(archive::FindProblems(examination).empty(), sound);
   }
 }
 
-TEST(ArchiveInspectionTest, NoIndexToReadIsUnreadable) {
+TEST(ArchiveExaminationTest, NoIndexToReadIsUnreadable) {
   const std::string two_entries = ArchiveBuilder().Add("A", "a").Add("B", "b").Build();
   struct Case {
     const char* what;
@@ -167,16 +167,16 @@ TEST(ArchiveInspectionTest, NoIndexToReadIsUnreadable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::uint64_t size = c.file_size != 0 || c.head.empty() ? c.file_size : c.head.size();
-    const Inspection inspection = archive::InspectArchive(c.head, size);
-    EXPECT_FALSE(inspection.readable);
-    EXPECT_NE(inspection.error.find(c.says), std::string::npos) << inspection.error;
-    EXPECT_TRUE(inspection.entries.empty());
-    EXPECT_FALSE(archive::ReaderAccepts(inspection));
-    ASSERT_EQ(archive::FindProblems(inspection).size(), 1u);
+    const Examination examination = archive::ExamineArchive(c.head, size);
+    EXPECT_FALSE(examination.readable);
+    EXPECT_NE(examination.error.find(c.says), std::string::npos) << examination.error;
+    EXPECT_TRUE(examination.entries.empty());
+    EXPECT_FALSE(archive::ReaderAccepts(examination));
+    ASSERT_EQ(archive::FindProblems(examination).size(), 1u);
   }
 }
 
-TEST(ArchiveInspectionTest, ReaderAcceptsWhatMesArchiveOpens) {
+TEST(ArchiveExaminationTest, ReaderAcceptsWhatMesArchiveOpens) {
   // The lenient reading must not drift from the updater's own reader.
   const std::string archives[] = {
       ArchiveBuilder().Add("A.MES", "1").Add("A.MES", "2").Build(),
@@ -197,25 +197,25 @@ TEST(ArchiveInspectionTest, ReaderAcceptsWhatMesArchiveOpens) {
     SCOPED_TRACE(index);
     const std::string path = dir.Write("mes" + std::to_string(index++) + ".arc", bytes);
     MesArchive reader;
-    EXPECT_EQ(archive::ReaderAccepts(Inspect(bytes)), reader.OpenArchive(path.c_str()) == 1);
+    EXPECT_EQ(archive::ReaderAccepts(Examine(bytes)), reader.OpenArchive(path.c_str()) == 1);
   }
 }
 
-TEST(ArchiveInspectionTest, FindFirstSeesWhatTheLookupSees) {
-  const Inspection inspection = Inspect(ArchiveBuilder()
+TEST(ArchiveExaminationTest, FindFirstSeesWhatTheLookupSees) {
+  const Examination examination = Examine(ArchiveBuilder()
                                             .Add("T27C.MES__", "old")
                                             .Add("T27C.MES", "new")
                                             .Add("T27C.MES", "newer")
                                             .Add("t09c.mes", "low")
                                             .Build());
-  const archive::InspectedEntry* found = archive::FindFirst(inspection, "T27C.MES");
+  const archive::ExaminedEntry* found = archive::FindFirst(examination, "T27C.MES");
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(found->position, 1u);
-  EXPECT_EQ(archive::FindFirst(inspection, "T09C.MES"), nullptr);
-  EXPECT_EQ(archive::FindFirst(inspection, "T27C.MES_"), nullptr);
+  EXPECT_EQ(archive::FindFirst(examination, "T09C.MES"), nullptr);
+  EXPECT_EQ(archive::FindFirst(examination, "T27C.MES_"), nullptr);
 }
 
-TEST(ArchiveInspectionTest, FileNamesSafeOnBothPlatforms) {
+TEST(ArchiveExaminationTest, FileNamesSafeOnBothPlatforms) {
   for (const char* accepted : {"T27C.MES", "A", "\x83\x5C.MES", "\x83\x7C", ".HIDDEN", "CONSOLE.MES",
                                "X.Y.Z"}) {
     EXPECT_EQ(archive::FileNameProblem(accepted), "") << accepted;
@@ -231,7 +231,7 @@ TEST(ArchiveInspectionTest, FileNamesSafeOnBothPlatforms) {
   }
 }
 
-TEST(ArchiveInspectionTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames) {
+TEST(ArchiveExaminationTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableNames) {
   const std::string bytes = ArchiveBuilder()
                                 .Add("a.mes", "1")
                                 .Add("\x83\x61", "2")
@@ -239,17 +239,17 @@ TEST(ArchiveInspectionTest, DuplicatesIgnoreAsciiCaseAndCheckReportsUnusableName
                                 .Add("\x83\x41", "4")  // another character, not another case
                                 .Add("\x85\x40", "5")
                                 .Build();
-  const Inspection inspection = Inspect(bytes);
-  EXPECT_TRUE(inspection.entries[2].duplicate);
-  EXPECT_EQ(inspection.entries[2].first_with_name, 0u);
-  EXPECT_FALSE(inspection.entries[3].duplicate);
-  const std::vector<ArchiveProblem> problems = archive::FindProblems(inspection);
+  const Examination examination = Examine(bytes);
+  EXPECT_TRUE(examination.entries[2].duplicate);
+  EXPECT_EQ(examination.entries[2].first_with_name, 0u);
+  EXPECT_FALSE(examination.entries[3].duplicate);
+  const std::vector<ArchiveProblem> problems = archive::FindProblems(examination);
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].position, 4u);
   EXPECT_EQ(problems[0].message, "the name is not valid CP932: extract refuses it");
 }
 
-TEST(ArchiveInspectionTest, UpperCasingKeepsDoubleByteCharacters) {
+TEST(ArchiveExaminationTest, UpperCasingKeepsDoubleByteCharacters) {
   EXPECT_EQ(archive::UpperCaseCp932Aware("t27c.mes"), "T27C.MES");
   EXPECT_EQ(archive::UpperCaseCp932Aware("a\x82\x61z"), "A\x82\x61Z");
   EXPECT_EQ(archive::UpperCaseCp932Aware("\xE0\x70q"), "\xE0\x70Q");

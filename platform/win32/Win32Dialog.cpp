@@ -1,10 +1,10 @@
-#include "os/win32/Win32Dialog.h"
+#include "platform/win32/Win32Dialog.h"
 
 #include <windows.h>
 
 #include <string>
 
-#include "os/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 namespace platform::win32 {
 namespace {

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "os/System.h"
-#include "os/posix/DesktopDialog.h"
-#include "os/posix/ErrorCodes.h"
-#include "os/posix/PayloadTable.h"
-#include "os/posix/PosixFiles.h"
-#include "os/posix/StopSignals.h"
-#include "os/posix/WineRegistry.h"
+#include "platform/posix/DesktopDialog.h"
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/PayloadTable.h"
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/StopSignals.h"
+#include "platform/posix/WineRegistry.h"
 
 namespace platform {
 namespace {

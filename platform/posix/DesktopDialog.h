@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "os/System.h"
-#include "os/posix/TerminalDialog.h"
+#include "platform/posix/TerminalDialog.h"
 
 namespace platform::posix {
 

@@ -31,7 +31,7 @@ class MemorySystem : public System {
   MemorySystem();
   ~MemorySystem() override;
 
-  // Setup and inspection, outside the Win32 semantics. Folders hold files;
+  // Setup and examination, outside the Win32 semantics. Folders hold files;
   // AddFile also makes the folders above it.
   void AddFolder(std::string_view path);
   void AddFile(std::string_view path, std::string_view bytes);

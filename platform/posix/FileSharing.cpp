@@ -1,4 +1,4 @@
-#include "os/posix/FileSharing.h"
+#include "platform/posix/FileSharing.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "os/System.h"
-#include "os/posix/ErrorCodes.h"
+#include "platform/posix/ErrorCodes.h"
 
 namespace platform::posix {
 namespace {
@@ -49,13 +49,15 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }
 
 std::string ProcessName(const std::string& pid) {
-  std::string name;
-  if (std::FILE* comm = std::fopen(("/proc/" + pid + "/comm").c_str(), "r")) {
-    char line[64] = {};
-    if (std::fgets(line, sizeof line, comm)) name.assign(line, std::strcspn(line, "\n"));
-    std::fclose(comm);
-  }
-  return name;
+  // The kernel's own file: read once, without following a link.
+  const int fd = open(("/proc/" + pid + "/comm").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {};
+  char line[64];
+  const ssize_t got = read(fd, line, sizeof line);
+  close(fd);
+  if (got <= 0) return {};
+  const std::string name(line, static_cast<std::size_t>(got));
+  return name.substr(0, name.find('\n'));
 }
 
 bool HoldsOpen(const std::string& pid, const struct stat& file) {

@@ -1,4 +1,4 @@
-#include "os/posix/WineRegistry.h"
+#include "platform/posix/WineRegistry.h"
 
 #include <sys/stat.h>
 
@@ -9,9 +9,9 @@
 #include <mutex>
 #include <string>
 
-#include "os/posix/CodePage.h"
-#include "os/posix/RegFileParser.h"
-#include "os/posix/WinePaths.h"
+#include "platform/posix/CodePage.h"
+#include "platform/posix/RegFileParser.h"
+#include "platform/posix/WinePaths.h"
 
 namespace platform::posix {
 namespace {

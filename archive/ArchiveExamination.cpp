@@ -1,4 +1,4 @@
-#include "archive/ArchiveInspection.h"
+#include "archive/ArchiveExamination.h"
 
 #include <cstring>
 #include <map>
@@ -14,8 +14,8 @@ std::string Bytes(std::uint64_t count) {
 
 }  // namespace
 
-Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
-  Inspection result;
+Examination ExamineArchive(std::string_view head, std::uint64_t file_size) {
+  Examination result;
   result.file_size = file_size;
   if (file_size < kCountSize || head.size() < kCountSize) {
     result.error = "the file has " + Bytes(file_size) + ", too short for the entry count";
@@ -39,7 +39,7 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
   for (std::uint32_t i = 0; i < result.count; ++i) {
     const ArchiveEntry stored = DecodeEntry(head.substr(kCountSize), i);
 
-    InspectedEntry entry;
+    ExaminedEntry entry;
     entry.position = i;
     const void* nul = std::memchr(stored.name, '\0', kEntryNameSize);
     entry.unterminated = nul == nullptr;
@@ -69,15 +69,15 @@ Inspection InspectArchive(std::string_view head, std::uint64_t file_size) {
   return result;
 }
 
-bool ReaderAccepts(const Inspection& inspection) {
-  if (!inspection.readable || inspection.file_size > kLargestArchive) return false;
-  for (const InspectedEntry& entry : inspection.entries) {
+bool ReaderAccepts(const Examination& examination) {
+  if (!examination.readable || examination.file_size > kLargestArchive) return false;
+  for (const ExaminedEntry& entry : examination.entries) {
     if (entry.unterminated || entry.out_of_bounds) return false;
   }
   return true;
 }
 
-std::vector<std::string> EntryFlags(const InspectedEntry& entry) {
+std::vector<std::string> EntryFlags(const ExaminedEntry& entry) {
   std::vector<std::string> flags;
   if (entry.superseded) flags.push_back("superseded");
   if (entry.duplicate) flags.push_back("duplicate");
@@ -89,8 +89,8 @@ std::vector<std::string> EntryFlags(const InspectedEntry& entry) {
   return flags;
 }
 
-const InspectedEntry* FindFirst(const Inspection& inspection, std::string_view name) {
-  for (const InspectedEntry& entry : inspection.entries) {
+const ExaminedEntry* FindFirst(const Examination& examination, std::string_view name) {
+  for (const ExaminedEntry& entry : examination.entries) {
     // An unterminated name is never a lookup key: the reader refuses the archive.
     if (!entry.unterminated && entry.name == name) return &entry;
   }

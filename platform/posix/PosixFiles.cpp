@@ -1,4 +1,4 @@
-#include "os/posix/PosixFiles.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,10 +11,10 @@
 #include <new>
 #include <string>
 
-#include "os/posix/ErrorCodes.h"
-#include "os/posix/FileSharing.h"
-#include "os/posix/StopSignals.h"
-#include "os/posix/WinePaths.h"
+#include "platform/posix/ErrorCodes.h"
+#include "platform/posix/FileSharing.h"
+#include "platform/posix/StopSignals.h"
+#include "platform/posix/WinePaths.h"
 
 namespace platform::posix {
 namespace {
