@@ -207,6 +207,22 @@ bool Unlink(const std::string& host) {
   return true;
 }
 
+// Wine reports a regular file whose mode has no write bit as read-only, and
+// Windows refuses to delete a read-only file. Refusing here too keeps both
+// builds to the same outcome on the same prefix (even for root, whom unlink
+// would let through).
+bool IsReadOnlyFile(const std::string& host) {
+  struct stat info;
+  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool RefusedAsReadOnly(const std::string& host) {
+  if (!IsReadOnlyFile(host)) return false;
+  errno = EACCES;
+  return !FailWithErrno(host);
+}
+
 // A leftover under the new file's name goes, unless it is in use or is
 // something other than a file or a link (a FIFO, a device, a folder).
 bool RemoveStale(const std::string& host) {
@@ -217,11 +233,8 @@ bool RemoveStale(const std::string& host) {
   }
   // A second name of a file that keeps its first (mes.arc itself, say, which
   // this run holds locked): the name goes, the file and its data stay.
-  if (S_ISREG(info.st_mode) && info.st_nlink > 1) return NoOtherHolder(info, host) && Unlink(host);
-  // Windows will not delete a read-only file to make room for the new one.
-  if (S_ISREG(info.st_mode) && IsReadOnlyFile(host)) {
-    errno = EACCES;
-    return FailWithErrno(host);
+  if (S_ISREG(info.st_mode) && info.st_nlink > 1) {
+    return !RefusedAsReadOnly(host) && NoOtherHolder(info, host) && Unlink(host);
   }
   if (RemoveName(host)) return true;
   // Gone meanwhile is as good as removed, and no failure to tell of.
@@ -257,11 +270,6 @@ bool SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-bool IsReadOnlyFile(const std::string& host) {
-  struct stat info;
-  return stat(host.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
 
 int OpenForSharedRead(const std::string& host, Follow follow) {
   return OpenLocked(host, O_RDONLY, LockKind::kShared, follow);
@@ -294,6 +302,7 @@ bool RemoveName(const std::string& host) {
   if (lstat(host.c_str(), &info) != 0) return FailWithErrno(host);
   // A link, a FIFO: only the name goes.
   if (!S_ISREG(info.st_mode)) return Unlink(host);
+  if (RefusedAsReadOnly(host)) return false;
   const int fd = OpenLocked(host, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
   if (fd < 0) return false;
   const bool removed = NotHeldByOthers(fd, host) && Unlink(host);

@@ -17,11 +17,6 @@ namespace platform::posix {
 
 enum class Follow { kLinks, kNoLinks };
 
-// Wine reports a regular file whose mode has no write bit as read-only, and
-// Windows refuses to delete a read-only file. Refusing here too keeps both
-// builds to the same outcome on the same prefix (even for root, whom unlink
-// would let through).
-bool IsReadOnlyFile(const std::string& host);
 
 // Opens an existing regular file for reading with a shared lock; kNoLinks
 // refuses a name that is a symbolic link. The descriptor, or -1.
@@ -36,7 +31,8 @@ int OpenForExclusiveWrite(const std::string& host);
 int CreateOwnFile(const std::string& host);
 
 // Removes a name as Windows' delete would: refused (32) while the file is
-// locked or another process holds it open. A link goes, its target stays.
+// locked or another process holds it open, and (5) while it is read-only. A
+// link goes, its target stays.
 bool RemoveName(const std::string& host);
 // Renames a regular file (never a link) without replacing an existing file,
 // refused (32) while the source is locked or held open, and flushes the folder: the move is done only when

@@ -225,11 +225,6 @@ bool PathDelete(const char* path) {
   if (!HostPath(path, &host)) return false;
   StopIfAsked();
   g_swap_begun = true;
-  if (IsReadOnlyFile(host)) {
-    NoteFailureDetail(DescribeFileFailure(host, EACCES));
-    SetLastWin32Error(kErrorAccessDenied);
-    return false;
-  }
   return RemoveName(host);
 }
 
