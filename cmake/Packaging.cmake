@@ -15,12 +15,22 @@ else()
   install(TARGETS mesupdate mesarc RUNTIME DESTINATION . COMPONENT player EXCLUDE_FROM_ALL)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
+  ${CMAKE_SOURCE_DIR}/docs/players-guide.txt
   DESTINATION share/doc/mesupdate COMPONENT docs)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/third-party-notices.txt
+  DESTINATION share/doc/mesupdate RENAME THIRD-PARTY-NOTICES COMPONENT docs)
 
+# The zip's texts open in Notepad: Windows line ends (the players' guide has
+# them already).
+set(mes_player_texts ${CMAKE_BINARY_DIR}/player-texts)
+configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${mes_player_texts}/LICENSE.txt
+  @ONLY NEWLINE_STYLE CRLF)
+configure_file(${CMAKE_SOURCE_DIR}/docs/third-party-notices.txt
+  ${mes_player_texts}/THIRD-PARTY-NOTICES.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/players-guide.txt
   DESTINATION . RENAME README.txt COMPONENT player EXCLUDE_FROM_ALL)
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE
-  DESTINATION . RENAME LICENSE.txt COMPONENT player EXCLUDE_FROM_ALL)
+install(FILES ${mes_player_texts}/LICENSE.txt ${mes_player_texts}/THIRD-PARTY-NOTICES.txt
+  DESTINATION . COMPONENT player EXCLUDE_FROM_ALL)
 
 # Packaging takes what scripts/release.sh built: the shipped programs, not
 # every test (CPack would otherwise build "all" first).

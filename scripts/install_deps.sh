@@ -16,7 +16,7 @@ case "$selection" in
   all)
     packages=(
       cmake make g++ googletest file python3 locales
-      g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+      g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 qemu-user-static
       wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic zenity
       clang libclang-rt-14-dev libcli11-dev strace
     )

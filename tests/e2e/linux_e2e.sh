@@ -249,7 +249,7 @@ scenario_command_line() {
 
   run_updater y --version
   check $name "--version: exit code $code" test "$code" = 0
-  check $name "--version printed '$stdout'" grep -qE '^mesupdate [0-9]+\.[0-9]+\.[0-9]+$' <<<"$stdout"
+  check $name "--version printed '$stdout'" grep -qE '^mesupdate [0-9]+\.[0-9]+\.[0-9]+ \(commit ([0-9a-f]{40}(-modified)?)\)$' <<<"$stdout"
 
   run_updater y -h
   check $name "-h: exit code $code, expected 0" test "$code" = 0

@@ -36,13 +36,13 @@ setup() {
   # by itself if this script is killed before it can stop it.
   "$wineserver" -p30
   # Wine draws the captions itself: Xvfb has no window manager to do it.
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+  "$wine_tool" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
 key='HKLM\SoftWare\velk\MIRKAN'
 delete_key() {
-  "$wine" reg delete "$key" /f /reg:64 >/dev/null 2>&1
-  "$wine" reg delete "$key" /f /reg:32 >/dev/null 2>&1
+  "$wine_tool" reg delete "$key" /f /reg:64 >/dev/null 2>&1
+  "$wine_tool" reg delete "$key" /f /reg:32 >/dev/null 2>&1
 }
 
 source "$(dirname "$0")/scenario_lib.sh"

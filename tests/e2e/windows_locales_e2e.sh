@@ -33,7 +33,7 @@ setup() {
   start_xvfb || { echo "cannot start Xvfb" >&2; exit 1; }
   make_wine_prefix
   "$wineserver" -p30
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+  "$wine_tool" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
   # The updater runs from a folder whose name Shift-JIS cannot hold.
   updater_dir="$work/更新 Café"
   mkdir -p "$updater_dir"

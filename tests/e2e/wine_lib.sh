@@ -1,13 +1,21 @@
 # Wine and a display for the end-to-end scripts that run the Windows build
 # (sourced). Sets wine and wineserver; the caller sets WINEPREFIX.
 
-# Wine's 32-bit loader runs only where the kernel starts 32-bit programs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+# scripts/test.sh names the loader in MES_WINE_LOADER: the 32-bit one, natively
+# or under qemu-user, or the 64-bit one where neither starts. Run alone, the
+# 32-bit one where the kernel starts it.
+if [ -n "${MES_WINE_LOADER:-}" ]; then
+  wine=$MES_WINE_LOADER
+elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
   wine=/usr/lib/wine/wine
 else
   wine=/usr/lib/wine/wine64
 fi
 wineserver=/usr/lib/wine/wineserver
+# Wine's own tools (reg, wineboot) run on the 64-bit loader, natively: under
+# qemu-user every start of a 32-bit program costs seconds, and the tests
+# need only the programs under test to be 32-bit.
+wine_tool=/usr/lib/wine/wine64
 export WINELOADER=$wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Code page 932 for the ANSI side, so Japanese paths reach the registry intact.
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
@@ -42,13 +50,30 @@ start_xvfb() {
 }
 
 # A fresh prefix at $WINEPREFIX; the server has exited, so system.reg is on disk.
+# A copy of $MES_WINE_TEMPLATE when the test run made one: booting a prefix
+# takes far longer than copying it.
 make_wine_prefix() {
   # A server still running for an earlier prefix would outlive its deletion.
   [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
   rm -rf "$WINEPREFIX"
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
+  if [ -f "${MES_WINE_TEMPLATE:-/nonexistent}/system.reg" ]; then
+    cp -a "$MES_WINE_TEMPLATE" "$WINEPREFIX"
+  else
+    boot_wine_prefix
+  fi
   [ -f "$WINEPREFIX/system.reg" ] || { echo "cannot make the Wine prefix" >&2; exit 1; }
+}
+
+# The 64-bit loader boots the prefix; where its 32-bit step could not start
+# (no 32-bit support in the kernel), syswow64 stays empty and gets the same
+# files that step would have installed.
+boot_wine_prefix() {
+  "$wine_tool" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+  local syswow64=$WINEPREFIX/drive_c/windows/syswow64
+  if [ -d "$syswow64" ] && [ ! -f "$syswow64/kernel32.dll" ]; then
+    cp -a /usr/lib/i386-linux-gnu/wine/i386-windows/. "$syswow64/"
+  fi
 }
 
 # InstPath under the game's key in both registry views (a 32-bit build reads
@@ -56,7 +81,7 @@ make_wine_prefix() {
 set_install_path() {
   local view
   for view in /reg:64 /reg:32; do
-    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine" reg add 'HKLM\SoftWare\velk\MIRKAN' \
+    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 "$wine_tool" reg add 'HKLM\SoftWare\velk\MIRKAN' \
       /v InstPath /t REG_SZ /d "$1" /f $view </dev/null >/dev/null 2>&1 ||
       { echo "cannot write InstPath" >&2; exit 1; }
   done

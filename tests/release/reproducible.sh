@@ -47,6 +47,11 @@ mkdir -p "$copy"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
   tar --null --ignore-failed-read -T - -cf -) | tar -C "$copy" -xf -
 
+# The copy has no history: it is told the commit the first build names.
+MES_SOURCE_COMMIT=$(git -C "$root" rev-parse HEAD)
+git -C "$root" diff --quiet HEAD -- || MES_SOURCE_COMMIT=$MES_SOURCE_COMMIT-modified
+export MES_SOURCE_COMMIT
+
 echo "== second build in $copy"
 if ! (cd "$copy" && export CCACHE_DISABLE=1 &&
       cmake --preset win32 >"$work/configure.log" 2>&1 &&
@@ -77,4 +82,5 @@ for program in "${programs[@]}"; do
   check "$program names no build folder" no_folder_names "$second/$program"
 done
 check "mesupdate.exe imports nothing that starts a thread" no_thread_imports "$first/mesupdate.exe"
+bash "$root/scripts/exe_figures.sh" "$first/mesupdate.exe" "$first/mesarc.exe"
 finish

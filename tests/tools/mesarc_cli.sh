@@ -582,7 +582,7 @@ check "an unknown command is a usage error" one_error
 check "an unknown command is named, with the commands" \
   err_has "unknown command 'frobnicate'; the commands are list, extract, check, status, pack, unpatch, diff"
 run --version
-check "--version prints the version" grep -qE '^mesarc [0-9]+\.[0-9]+' <<<"$out"
+check "--version prints the version" grep -qE '^mesarc [0-9]+\.[0-9]+\.[0-9]+ \(commit ([0-9a-f]{40}(-modified)?)\)$' <<<"$out"
 run --help
 check "--help succeeds" exit_is 0
 check "--help lists the commands" out_has "extract"

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "SourceCommit.h"
 #include "os/Console.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Examines, extracts, checks and builds mes.arc message archives."};
   app.name("mesarc");
   app.require_subcommand(1);
-  app.set_version_flag("--version", std::string("mesarc ") + MES_VERSION);
+  app.set_version_flag("--version", std::string("mesarc ") + MES_VERSION +
+                                        " (commit " + MES_SOURCE_COMMIT + ")");
   app.failure_message([](const CLI::App*, const CLI::Error& error) {
     return "mesarc: " + std::string(error.what()) + " (see mesarc --help)\n";
   });

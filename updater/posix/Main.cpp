@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "SourceCommit.h"
 #include "app/AppBase.h"
 #include "platform/posix/DesktopDialog.h"
 #include "platform/posix/TerminalDialog.h"
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("mesupdate %s\n", MES_VERSION);
+    std::printf("mesupdate %s (commit %s)\n", MES_VERSION, MES_SOURCE_COMMIT);
     return 0;
   }
   if (options.yes) platform::posix::AnswerQuestionsYes();

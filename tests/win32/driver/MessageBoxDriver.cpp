@@ -12,6 +12,9 @@
 // game holding its archive. --mark-dir creates DIR\box<k> ("x y width height"
 // of box k, k from 1) and waits until it is deleted, so a script can take a
 // screenshot while the box is up.
+// With MES_RUN_LOG set, each start also appends "<image> <wow64> <exe>" to that
+// file (image pe32 or pe32+, wow64 1 when the child runs as 32-bit code on a
+// 64-bit system), so a test run can say which build it really executed.
 // The driver exits 0 when the program ran to its end and every box matched the
 // scripted answers, 1 on an unscripted box or unused answers, 2 on a timeout
 // (the program is killed) and 3 when it could not start.
@@ -75,6 +78,47 @@ std::wstring ClassName(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
   return name;
+}
+
+// "pe32" or "pe32+" from the optional header's magic; "unknown" otherwise.
+std::string ImageKind(const std::wstring& exe) {
+  std::string kind = "unknown";
+  HANDLE file = CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kind;
+  unsigned char header[1024] = {};
+  DWORD got = 0;
+  if (ReadFile(file, header, sizeof header, &got, nullptr) && got >= 64) {
+    DWORD pe = header[60] | header[61] << 8 | header[62] << 16 | static_cast<DWORD>(header[63]) << 24;
+    if (pe + 26 <= got && header[pe] == 'P' && header[pe + 1] == 'E') {
+      unsigned magic = header[pe + 24] | header[pe + 25] << 8;
+      if (magic == 0x10b) kind = "pe32";
+      if (magic == 0x20b) kind = "pe32+";
+    }
+  }
+  CloseHandle(file);
+  return kind;
+}
+
+void LogStart(const std::wstring& exe, HANDLE process) {
+  const wchar_t* log = _wgetenv(L"MES_RUN_LOG");
+  if (log == nullptr || *log == 0) return;
+  BOOL wow64 = FALSE;
+  IsWow64Process(process, &wow64);
+  std::wstring line = std::wstring(exe) + L"\n";
+  int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr,
+                                 0, nullptr, nullptr);
+  std::string text = ImageKind(exe) + (wow64 ? " 1 " : " 0 ");
+  std::string path(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), &path[0], size,
+                      nullptr, nullptr);
+  text += path;
+  HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options) {
@@ -298,6 +342,7 @@ int Run(const Options& options) {
     return 3;
   }
   CloseHandle(process.hThread);
+  LogStart(options.exe, process.hProcess);
 
   int status = 0;
   std::size_t next_answer = 0;
