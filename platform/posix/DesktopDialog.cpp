@@ -114,7 +114,7 @@ bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer, std::
   return true;
 }
 
-// Whether the environment's character type is UTF-8.
+// Whether the locale `name` ("" for the one the environment sets) has UTF-8 characters.
 bool IsUtf8Locale(const char* name) {
   const locale_t locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
   if (locale == static_cast<locale_t>(0)) return false;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -93,7 +94,14 @@ TEST_P(DialogLocaleTest, TheDialogProgramRunsUnderAUtf8Locale) {
 INSTANTIATE_TEST_SUITE_P(Locales, DialogLocaleTest,
                          ::testing::Values(LocaleCase{"C", "C.UTF-8"}, LocaleCase{"POSIX", "C.UTF-8"},
                                            LocaleCase{"ja_JP.eucJP", "ja_JP.UTF-8"},
-                                           LocaleCase{"ja_JP.UTF-8", "ja_JP.UTF-8"}));
+                                           LocaleCase{"ja_JP.UTF-8", "ja_JP.UTF-8"}),
+                         [](const ::testing::TestParamInfo<LocaleCase>& info) {
+                           std::string name = info.param.lc_all;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 // A program in a relative $PATH entry (empty, ".", "bin") would be one the
 // current folder chose.
