@@ -1,7 +1,9 @@
 #include "archive/ArchiveDiff.h"
 
 #include <algorithm>
+#include <deque>
 #include <string>
+#include <unordered_map>
 
 namespace archive {
 namespace {
@@ -46,14 +48,19 @@ class Pairing {
     }
   }
 
+  // Each unpaired entry of A takes the first unpaired entry of B with its
+  // name, through a queue per name: linear in the entries, however many.
   void PairByName() {
+    std::unordered_map<std::string, std::deque<std::size_t>> unpaired_b;
+    for (std::size_t j = 0; j < b_.size(); ++j) {
+      if (!b_paired_[j]) unpaired_b[b_[j].name].push_back(j);
+    }
     for (std::size_t i = 0; i < a_.size(); ++i) {
       if (a_paired_[i]) continue;
-      for (std::size_t j = 0; j < b_.size(); ++j) {
-        if (b_paired_[j] || b_[j].name != a_[i].name) continue;
-        Pair(i, j, DifferenceKind::kMoved);
-        break;
-      }
+      const auto found = unpaired_b.find(a_[i].name);
+      if (found == unpaired_b.end() || found->second.empty()) continue;
+      Pair(i, found->second.front(), DifferenceKind::kMoved);
+      found->second.pop_front();
     }
   }
 

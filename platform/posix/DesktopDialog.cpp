@@ -1,16 +1,22 @@
 #include "platform/posix/DesktopDialog.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "os/ControlBytes.h"
 
 extern char** environ;
 
@@ -63,7 +69,12 @@ const DesktopDialog& InstalledDesktopDialog() {
   return dialog;
 }
 
-std::string WhyNothingWasAsked() {
+// failure: why the dialog program showed nothing, when it was run.
+std::string WhyNothingWasAsked(const std::string& failure) {
+  if (!failure.empty()) {
+    return "no one could be asked: " + failure +
+           ", so the answer is No; run mesupdate in a terminal, or with --yes";
+  }
   if (!DesktopSession()) {
     return "no one could be asked: standard input is not a terminal and there is no desktop "
            "session ($DISPLAY and $WAYLAND_DISPLAY are unset), so the answer is No; run "
@@ -74,15 +85,111 @@ std::string WhyNothingWasAsked() {
          "run mesupdate in a terminal";
 }
 
-// The dialog's answer, or nothing when no dialog ran.
-bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer) {
+// The first line that is not blank of what a program wrote on standard error, shortened.
+std::string FirstLine(const std::string& errors) {
+  const std::size_t begin = std::min(errors.find_first_not_of(" \t\r\n"), errors.size());
+  std::string line = errors.substr(begin, errors.find('\n', begin) - begin);
+  if (line.size() > 200) line = line.substr(0, 200) + "...";
+  return line;
+}
+
+// The dialog's answer; false, with *failure saying why, when no dialog was
+// shown (*failure stays empty when no dialog program is installed).
+bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer, std::string* failure) {
   const DesktopDialog& dialog = InstalledDesktopDialog();
   if (dialog.path.empty()) return false;
-  const int status = RunProgram(dialog.path, DialogArguments(dialog.program, message));
-  if (status < 0) return false;
-  if (message.style != MessageStyle::kQuestion) *answer = MessageAnswer::kOk;
-  else *answer = status == 0 ? MessageAnswer::kYes : MessageAnswer::kNo;
+  const ProgramRun run = RunDialogProgram(dialog.path, DialogArguments(dialog.program, message));
+  const bool question = message.style == MessageStyle::kQuestion;
+  const DialogExit exit = ReadDialogExit(run);
+  if (exit == DialogExit::kFailed) {
+    const char* name = dialog.program == DialogProgram::kZenity ? "zenity" : "kdialog";
+    *failure = std::string(name) + " could not show the " + (question ? "question" : "message") +
+               " (" + (run.status < 0 ? "it did not run to an exit"
+                                      : "exit status " + std::to_string(run.status)) +
+               (run.errors.empty() ? "" : ": " + FirstLine(run.errors)) + ")";
+    return false;
+  }
+  if (!question) *answer = MessageAnswer::kOk;
+  else *answer = exit == DialogExit::kYes ? MessageAnswer::kYes : MessageAnswer::kNo;
   return true;
+}
+
+// Whether the locale `name` ("" for the one the environment sets) has UTF-8 characters.
+bool IsUtf8Locale(const char* name) {
+  const locale_t locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return false;
+  const bool utf8 = std::strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+  freelocale(locale);
+  return utf8;
+}
+
+// The language of the locale in force ("ja_JP" of "ja_JP.eucJP"), or "".
+std::string LocaleLanguage() {
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (!value || !*value) continue;
+    const std::string name = value;
+    return name.substr(0, name.find_first_of(".@"));
+  }
+  return "";
+}
+
+int Spawn(const std::string& path, const std::vector<std::string>& arguments,
+          char* const* environment, int error_fd) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    const int flags = fd == STDIN_FILENO ? O_RDONLY : O_WRONLY;
+    if (fd == STDERR_FILENO && error_fd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, error_fd, fd);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", flags, 0);
+    }
+  }
+  // The child starts with no signal held and the stop signals at their
+  // defaults, whatever this run holds back while it works on the files.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, stops;
+  sigemptyset(&none);
+  sigemptyset(&stops);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &stops);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // A launcher may leave SIGCHLD ignored, and then no exit status is kept to wait for.
+  signal(SIGCHLD, SIG_DFL);
+  pid_t child;
+  const int spawned =
+      posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environment);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (spawned != 0) return -1;
+  int status;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::size_t CountOf(char** variables) {
+  std::size_t count = 0;
+  while (variables[count]) ++count;
+  return count;
+}
+
+// What the program wrote on standard error, at most a few KiB of it.
+std::string ReadErrors(int fd) {
+  char buffer[4096];
+  const ssize_t got = pread(fd, buffer, sizeof buffer, 0);
+  return got > 0 ? std::string(buffer, static_cast<std::size_t>(got)) : std::string();
 }
 
 }  // namespace
@@ -100,43 +207,52 @@ std::vector<std::string> DialogArguments(DialogProgram program, const ShownMessa
 }
 
 int RunProgram(const std::string& path, const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& argument : arguments) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
+  return Spawn(path, arguments, environ, -1);
+}
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    const int flags = fd == STDIN_FILENO ? O_RDONLY : O_WRONLY;
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", flags, 0);
+ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments) {
+  const std::vector<std::string> environment = DialogEnvironment();
+  std::vector<char*> pointers;
+  for (const std::string& variable : environment) {
+    pointers.push_back(const_cast<char*>(variable.c_str()));
   }
-  // The child starts with no signal held and the stop signals at their
-  // defaults, whatever this run holds back while it works on the files.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, stops;
-  sigemptyset(&none);
-  sigemptyset(&stops);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &stops);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  // A launcher may leave SIGCHLD ignored, and then no exit status is kept to wait for.
-  signal(SIGCHLD, SIG_DFL);
-  pid_t child;
-  const int spawned =
-      posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (spawned != 0) return -1;
-  int status;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  pointers.push_back(nullptr);
+  const int errors = memfd_create("dialog-errors", MFD_CLOEXEC);
+  ProgramRun run;
+  run.status = Spawn(path, arguments, pointers.data(), errors);
+  if (errors >= 0) {
+    run.errors = ReadErrors(errors);
+    close(errors);
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::vector<std::string> DialogEnvironment() {
+  std::vector<std::string> environment(environ, environ + CountOf(environ));
+  if (IsUtf8Locale("")) return environment;
+  // The player's language in UTF-8 where it is installed, else one that always is.
+  const std::string language = LocaleLanguage();
+  std::vector<std::string> candidates = {"C.UTF-8", "en_US.UTF-8"};
+  if (!language.empty()) candidates.insert(candidates.begin(), language + ".UTF-8");
+  for (const std::string& candidate : candidates) {
+    if (!IsUtf8Locale(candidate.c_str())) continue;
+    environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                     [](const std::string& variable) {
+                                       return variable.compare(0, 7, "LC_ALL=") == 0;
+                                     }),
+                      environment.end());
+    environment.push_back("LC_ALL=" + candidate);
+    break;
+  }
+  return environment;
+}
+
+DialogExit ReadDialogExit(const ProgramRun& run) {
+  if (run.status == 0) return DialogExit::kYes;
+  // 1 is No (or a closed window), but also what GTK and Qt programs give when
+  // they cannot reach the display, which they say on standard error.
+  if (run.status == 1 && run.errors.find("display") == std::string::npos) return DialogExit::kNo;
+  return DialogExit::kFailed;
 }
 
 std::string FindOnPath(const char* name) {
@@ -146,8 +262,9 @@ std::string FindOnPath(const char* name) {
   while (begin <= directories.size()) {
     std::size_t end = directories.find(':', begin);
     if (end == std::string::npos) end = directories.size();
-    // An empty entry would mean the current folder: never run a program from there.
-    if (end > begin) {
+    // An empty or relative entry means a folder below the current one: never
+    // run a program from there.
+    if (end > begin && directories[begin] == '/') {
       const std::string path = directories.substr(begin, end - begin) + "/" + name;
       struct stat info;
       const bool found = stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -165,12 +282,15 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
   if (question) NoteQuestionAsked();
   RecordMessage(message);
   MessageAnswer answer = MessageAnswer::kOk;
-  const bool on_desktop =
-      !PlayerCanAnswerOnInput() && !AnsweringQuestionsYes() && DesktopSession();
-  if (!on_desktop || !ShowDesktopDialog(message, &answer)) {
-    answer = ShowTerminalDialog(message, stdin, stderr);
-    if (question && !PlayerCanAnswerOnInput() && !AnsweringQuestionsYes()) {
-      TellPlayer(WhyNothingWasAsked());
+  const bool answerable = PlayerCanAnswerOnInput();
+  const bool on_desktop = !answerable && !AnsweringQuestionsYes() && DesktopSession();
+  std::string failure;
+  if (!on_desktop || !ShowDesktopDialog(message, &answer, &failure)) {
+    // Input no player types into is never read: it could block for ever or
+    // carry anything.
+    answer = ShowTerminalDialog(message, answerable ? stdin : nullptr, stderr);
+    if (question && !answerable && !AnsweringQuestionsYes()) {
+      TellPlayer(WhyNothingWasAsked(failure));
     }
   }
   if (question) RecordAnswer(answer);
@@ -178,11 +298,14 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
 }
 
 void TellPlayer(const std::string& line) {
-  std::fprintf(stderr, "mesupdate: %s\n", line.c_str());
+  // Paths in the line come from the registry and the disk: their control
+  // bytes are shown, not obeyed, on the terminal and in the journal.
+  const std::string shown = EscapeControlCharacters(line);
+  std::fprintf(stderr, "mesupdate: %s\n", shown.c_str());
   std::fflush(stderr);
   if (!NoTerminal()) return;
   const std::string logger = FindOnPath("logger");
-  if (!logger.empty()) RunProgram(logger, {"-t", "mesupdate", "--", line});
+  if (!logger.empty()) RunProgram(logger, {"-t", "mesupdate", "--", shown});
 }
 
 }  // namespace platform::posix

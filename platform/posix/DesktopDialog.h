@@ -21,15 +21,36 @@ std::vector<std::string> DialogArguments(DialogProgram program, const ShownMessa
 // on /dev/null; its exit status, or -1 when it did not run to an exit.
 int RunProgram(const std::string& path, const std::vector<std::string>& arguments);
 
-// The executable file `name` in a directory of $PATH, or "".
+// A dialog program's run: its exit status (-1: none) and the start of what it
+// wrote on standard error.
+struct ProgramRun {
+  int status = -1;
+  std::string errors;
+};
+// As RunProgram, in DialogEnvironment, keeping the program's standard error.
+ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments);
+
+// This process's environment, with LC_ALL naming a UTF-8 locale when the one
+// in force is not UTF-8 (the player's language in UTF-8 where installed,
+// else C.UTF-8): zenity refuses non-ASCII arguments in any other.
+std::vector<std::string> DialogEnvironment();
+
+// What a dialog program's exit means: Yes (or OK), No (or closed), or that
+// it showed nothing (it could not start, reach the display or take its
+// arguments).
+enum class DialogExit { kYes, kNo, kFailed };
+DialogExit ReadDialogExit(const ProgramRun& run);
+
+// The executable file `name` in an absolute directory of $PATH, or "".
 std::string FindOnPath(const char* name);
 
 // Shows one message, records it (MESUPDATE_DIALOG_RECORD) and returns the
 // answer. Standard input that no player types into (not a terminal, not a
 // pipe or file of answers) with a desktop session ($DISPLAY or
 // $WAYLAND_DISPLAY) and no --yes: a desktop dialog. Otherwise, or when no
-// dialog program runs: the terminal dialog on standard error, after a line
-// saying why nothing could be asked if the player could not answer there.
+// dialog program shows it: the terminal dialog on standard error, reading
+// standard input only when a player can answer there, and for a question
+// then a line saying why nothing could be asked.
 MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
                                 CaptionEncoding caption_encoding, MessageStyle style);
 

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "os/ControlBytes.h"
 #include "platform/posix/CodePage.h"
 
 namespace platform::posix {
@@ -15,11 +16,20 @@ namespace {
 bool g_answer_yes = false;
 bool g_question_asked = false;
 
-// false when the input ended before a line did.
+// No answer is longer: reading stops there, so endless input without a line
+// end (</dev/zero) costs no memory.
+constexpr std::size_t kLongestAnswer = 256;
+
+// false when the input ended, or grew too long, before a line did; a line
+// that long is no Yes.
 bool ReadLine(std::FILE* in, std::string* line) {
-  int c;
-  while ((c = std::fgetc(in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
-  return c != EOF;
+  int c = EOF;
+  while (line->size() < kLongestAnswer && (c = std::fgetc(in)) != EOF && c != '\n') {
+    line->push_back(static_cast<char>(c));
+  }
+  if (c == '\n') return true;
+  line->clear();
+  return false;
 }
 
 std::string Trim(const std::string& s) {
@@ -117,7 +127,9 @@ void NoteQuestionAsked() { g_question_asked = true; }
 bool QuestionAsked() { return g_question_asked; }
 
 MessageAnswer ShowTerminalDialog(const ShownMessage& message, std::FILE* in, std::FILE* out) {
-  std::fprintf(out, "[%s] %s", message.caption.c_str(), message.text.c_str());
+  // A path in the text comes from the registry: its control bytes are shown, not obeyed.
+  std::fprintf(out, "[%s] %s", EscapeControlCharacters(message.caption).c_str(),
+               EscapeControlCharacters(message.text, true).c_str());
   if (message.style != MessageStyle::kQuestion) {
     std::fputc('\n', out);
     std::fflush(out);
@@ -131,7 +143,7 @@ MessageAnswer ShowTerminalDialog(const ShownMessage& message, std::FILE* in, std
   }
   std::fflush(out);
   std::string answer;
-  const bool line_ended = ReadLine(in, &answer);
+  const bool line_ended = in != nullptr && ReadLine(in, &answer);
   // A terminal echoes the player's Enter, but not Ctrl-D; piped answers are
   // not echoed at all.
   if (!line_ended || !isatty(fileno(in))) {

@@ -22,8 +22,10 @@ ShownMessage ShownMessageOf(const char* text, const char* caption,
 const char* ForStyle(MessageStyle style, const char* question, const char* warning,
                      const char* information);
 
-// Prints "[caption] text"; for a question adds " [y/N] " and reads one line
-// (IsYesAnswer decides). The end of input is No, and ends the prompt's line.
+// Prints "[caption] text" (control characters but line feeds as \xNN); for
+// a question adds " [y/N] " and reads one line of at most a few hundred bytes
+// (IsYesAnswer decides). The end of input, a longer line, or no input to read
+// (in is null) is No, and ends the prompt's line.
 MessageAnswer ShowTerminalDialog(const ShownMessage& message, std::FILE* in, std::FILE* out);
 
 // For the end-to-end tests that hold both builds side by side: when the

@@ -211,6 +211,30 @@ scenario_no_dialog_program() {
   finish $name
 }
 
+# A locale zenity cannot take Japanese arguments in (C, eucJP) still gets the
+# question: zenity runs under a UTF-8 locale. A zenity that shows nothing
+# (here: no display it can reach) is no No: the lines say why nothing was asked.
+scenario_dialog_in_any_locale() {
+  local name=dialog-in-any-locale; scenario_ok=1
+  new_game $name
+  launch "$root/bin-zenity" LC_ALL=C
+  answer $name mesupdate alt+n
+  finish_run
+  check $name "LC_ALL=C: exit code $code, expected 255" test "$code" = 255
+  expect_equal $name "LC_ALL=C: the record" "$shown" "$ASKED${NL}ANSWER${TAB}no"
+  expect_equal $name "LC_ALL=C: stderr" "$err" "mesupdate: $UNCHANGED"
+
+  launch "$root/bin-zenity" DISPLAY=:9999
+  finish_run
+  check $name "unreachable display: exit code $code, expected 255" test "$code" = 255
+  check $name "unreachable display: the reason not given: $err" \
+    grep -qE '^mesupdate: no one could be asked: zenity could not show the question \(exit status 1: .*display.*\), so the answer is No' <<<"$err"
+  check $name "unreachable display: not in the journal" \
+    grep -qF 'no one could be asked: zenity could not show the question' "$journal"
+  expect_unchanged $name
+  finish $name
+}
+
 # On a KDE desktop kdialog asks, with the caption as its title, and its
 # warning box (--sorry) reports.
 scenario_kdialog_on_kde() {
@@ -243,6 +267,7 @@ scenario_yes_updates
 scenario_no_changes_nothing
 scenario_failure_explained
 scenario_no_dialog_program
+scenario_dialog_in_any_locale
 scenario_kdialog_on_kde
 scenario_piped_answer_on_desktop
 

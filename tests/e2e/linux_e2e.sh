@@ -17,6 +17,10 @@ NOT_INSTALLED="[mesupdate] 「ミルカナ」がインストールされてい�
 DELETE_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc の削除に失敗しました。"
 RENAME_FAILED="[ｱｯﾌﾟﾃﾞｰﾀ] Mes.arc のﾘﾈｰﾑに失敗しました。"
 UNCHANGED="mesupdate: the answer was No: nothing was changed"
+# leftover GAME: the line after a missing archive beside a new file left alone.
+leftover() {
+  echo "mesupdate: $1/mes.arc_: left by an update that did not finish, but not a complete update by this version, so it was left alone; if it is the game's archive (mesarc status tells), rename it to mes.arc and run mesupdate again; otherwise put the game's own mes.arc back (from a backup, or reinstall the game)"
+}
 
 # A complete archive that carries the five payloads, as an update by this
 # build leaves it, with one old entry of its own.
@@ -76,6 +80,70 @@ scenario_answer_no() {
   expect_output "$name (Ctrl-D on a terminal)" "$CONFIRM$NL$UNCHANGED"
   check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
   check $name "mes.arc_ written" test ! -e "$game/mes.arc_"
+  finish $name
+}
+
+# A socket on standard input, with no desktop session, is no player: it is
+# not read, even when it carries "y", and a silent one does not block.
+scenario_unanswerable_input_not_read() {
+  local name=unanswerable-input-not-read; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.old"
+  local send
+  for send in 'y\n' ''; do
+    out=$(WINEPREFIX=$prefix timeout 20 python3 -c '
+import socket, subprocess, sys
+ours, theirs = socket.socketpair()
+ours.sendall(sys.argv[1].encode().decode("unicode_escape").encode())
+sys.exit(subprocess.call(sys.argv[2:], stdin=theirs, stdout=subprocess.DEVNULL))' \
+      "$send" env -u DISPLAY -u WAYLAND_DISPLAY "$mesupdate" 2>&1)
+    code=$?
+    check $name "socket carrying '$send': exit code $code, expected 255" test "$code" = 255
+    check $name "socket carrying '$send': no reason given: $out" grep -qF 'no one could be asked' <<<"$out"
+  done
+  check $name "archive changed" cmp -s "$root/$name.old" "$game/mes.arc"
+  finish $name
+}
+
+# A folder name with ESC ] 2 ; ... BEL in InstPath would set the terminal's
+# title through the Japanese message and the English line.
+scenario_control_bytes_shown() {
+  local name=control-bytes-shown; scenario_ok=1
+  make_prefix $name win32 'C:\\M\x1b]2;owned\x07' $'M\e]2;owned\a'
+  run_updater y
+  check $name "exit code $code, expected 2" test "$code" = 2
+  check $name "a control byte reached the terminal: $(printf %q "$out")" \
+    test "$(LC_ALL=C tr -d '\n\040-\176\200-\377' <<<"$out" | wc -c)" = 0
+  check $name "Japanese line: $out" grep -qF '[ｱｯﾌﾟﾃﾞｰﾄ] C:\M\x1b]2;owned\x07\mes.arc が見つかりません。' <<<"$out"
+  check $name "English line: $out" grep -qF 'drive_c/M\x1b]2;owned\x07/mes.arc: No such file' <<<"$out"
+  finish $name
+}
+
+# After the archive's own messages, one line says what the file is and what
+# to do: a foreign file, an empty one, a cut one, one over 4 GiB.
+scenario_refused_archive_explained() {
+  local name=refused-archive-explained; scenario_ok=1
+  make_prefix $name win32 'C:\\Mirkan' Mirkan
+  local header="[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc - ヘッダーの取得に失敗しました。"
+  local count="[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc - ファイル数の取得に失敗しました。"
+  local back="; put the game's own mes.arc back (from a backup, or reinstall the game)"
+  local case expected
+  for case in foreign empty cut huge; do
+    rm -f "$game/mes.arc"
+    case $case in
+      foreign) printf 'PNG image, not an archive at all' >"$game/mes.arc"
+               expected="$header${NL}mesupdate: $game/mes.arc: not a message archive: an index of 541544016 entries needs 17329408516 bytes, the file has 32$back" ;;
+      empty) : >"$game/mes.arc"
+             expected="$count${NL}mesupdate: $game/mes.arc: not a message archive: the file has 0 bytes, too short for the entry count$back" ;;
+      cut) make_archive "$root/$name.full"; head -c 1000 "$root/$name.full" >"$game/mes.arc"
+           expected="$header${NL}mesupdate: $game/mes.arc: damaged: entry 0's data ends past the end of the file$back" ;;
+      huge) truncate -s 5G "$game/mes.arc"
+            expected="$header${NL}mesupdate: $game/mes.arc: 5368709120 bytes, more than a message archive can hold (4 GiB)$back" ;;
+    esac
+    run_updater y
+    expect_output "$name ($case)" "$CONFIRM$NL$expected"
+    check $name "$case: exit code $code, expected 2" test "$code" = 2
+  done
   finish $name
 }
 
@@ -195,7 +263,7 @@ scenario_truncated_leftover_kept() {
   head -c 250 "$root/$name.full" >"$game/mes.arc_"
   cp "$game/mes.arc_" "$root/$name.partial"
   run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory"
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory${NL}$(leftover "$game")"
   check $name "exit code $code" test "$code" = 2
   check $name "partial file moved or changed" cmp -s "$root/$name.partial" "$game/mes.arc_"
   check $name "archive appeared" test ! -e "$game/mes.arc"
@@ -210,7 +278,7 @@ scenario_unpatched_leftover_kept() {
   make_archive "$game/mes.arc_"
   cp "$game/mes.arc_" "$root/$name.copy"
   run_updater y
-  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory"
+  expect_output $name "$CONFIRM$NL[ｱｯﾌﾟﾃﾞｰﾄ] C:\\Mirkan\\mes.arc が見つかりません。${NL}mesupdate: $game/mes.arc: No such file or directory${NL}$(leftover "$game")"
   check $name "exit code $code, expected 2" test "$code" = 2
   check $name "leftover moved or changed" cmp -s "$root/$name.copy" "$game/mes.arc_"
   check $name "archive appeared" test ! -e "$game/mes.arc"
@@ -315,6 +383,9 @@ scenario_path_too_long() {
 
 scenario_success_in_japanese_folder
 scenario_answer_no
+scenario_unanswerable_input_not_read
+scenario_control_bytes_shown
+scenario_refused_archive_explained
 scenario_no_key
 scenario_not_installed_explained
 scenario_archive_missing

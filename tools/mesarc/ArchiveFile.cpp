@@ -59,6 +59,12 @@ bool OpenArchive(const std::string& shown, ArchiveFile* file) {
   return true;
 }
 
+bool RequireReadable(const ArchiveFile& file) {
+  if (archive::ReaderAccepts(file.examination)) return true;
+  PrintError(file.shown + ": the updater cannot read this archive (see mesarc check)");
+  return false;
+}
+
 std::string EntryLabel(std::uint32_t position, const std::string& name) {
   return "entry " + std::to_string(position) + " (" + NameUtf8(name) + ")";
 }

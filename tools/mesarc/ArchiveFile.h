@@ -27,6 +27,10 @@ bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::
 // when there is no index to read at all.
 bool OpenArchive(const std::string& shown, ArchiveFile* file);
 
+// Whether the updater's reader would read the archive (every entry's name
+// ends and its data lies in the file); false after saying it is unreadable.
+bool RequireReadable(const ArchiveFile& file);
+
 // "entry 3 (NAME)", for messages.
 std::string EntryLabel(std::uint32_t position, const std::string& name);
 

@@ -1,7 +1,9 @@
 #include "tools/mesarc/Commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -29,17 +31,62 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-bool CopyEntry(ArchiveFile* archive, const archive::ExaminedEntry& entry, const fs::path& target) {
+// false, with *cause saying why, when the entry could not be read or written.
+bool CopyEntry(ArchiveFile* archive, const archive::ExaminedEntry& entry, const fs::path& target,
+               std::string* cause) {
+  errno = 0;
   std::ofstream out(target, std::ios::binary | std::ios::trunc);
   std::string chunk;
   for (std::uint64_t done = 0; out && done < entry.size;) {
     const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, entry.size - done));
-    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk)) return false;
+    if (!ReadAt(archive->stream, entry.offset + done, part, &chunk)) {
+      *cause = "the archive could not be read there";
+      return false;
+    }
     out.write(chunk.data(), static_cast<std::streamsize>(part));
     done += part;
   }
+  if (out) errno = 0;
   out.close();
-  return static_cast<bool>(out);
+  if (out) return true;
+  *cause = errno != 0 ? std::strerror(errno) : "the system gave no reason";
+  return false;
+}
+
+// Code points of a UTF-8 name, for comparing file names.
+std::u32string CodePoints(const std::string& utf8) {
+  std::u32string points;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length && i + k < utf8.size(); ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    points.push_back(code);
+    i += length;
+  }
+  return points;
+}
+
+// A file name as a case-blind file system compares it: two Shift-JIS names
+// that become the same Unicode (NEC's and IBM's Roman numeral one) are one
+// file, and so are names that differ only in the case of the letters CP932
+// holds (ASCII, full-width, Greek, Cyrillic, Roman numerals).
+std::u32string FileKey(const fs::path& file) {
+  std::u32string key = CodePoints(platform::PathToUtf8(file));
+  for (char32_t& c : key) {
+    // Each small letter lies 0x20 after its capital in these blocks.
+    if ((c >= U'a' && c <= U'z') || (c >= 0xFF41 && c <= 0xFF5A) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+      c -= 0x20;
+    } else if (c == 0x451) {
+      c = 0x401;
+    } else if (c >= 0x2170 && c <= 0x217F) {
+      c -= 0x10;
+    }
+  }
+  return key;
 }
 
 // Why the entry cannot become a file; empty when it can.
@@ -71,12 +118,12 @@ FilePlan PlanFiles(const std::vector<archive::ExaminedEntry>& entries) {
   plan.files.resize(entries.size());
   plan.refusals.resize(entries.size());
   std::vector<bool> renamed(entries.size(), false);
-  std::set<std::string> taken;
+  std::set<std::u32string> taken;
   for (const archive::ExaminedEntry& entry : entries) {
     plan.refusals[entry.position] = NameRefusal(entry, &plan.files[entry.position]);
     if (!plan.refusals[entry.position].empty()) continue;
     renamed[entry.position] =
-        entry.name[0] == '.' || !taken.insert(archive::UpperCaseCp932Aware(entry.name)).second;
+        entry.name[0] == '.' || !taken.insert(FileKey(plan.files[entry.position])).second;
     if (entry.out_of_bounds) plan.refusals[entry.position] = "its data ends past the end of the file";
   }
   for (const archive::ExaminedEntry& entry : entries) {
@@ -84,10 +131,11 @@ FilePlan PlanFiles(const std::vector<archive::ExaminedEntry>& entries) {
     const bool hidden = entry.name[0] == '.';
     const std::string base = hidden ? "_" + entry.name : entry.name;
     std::string candidate = hidden ? base : base + ".1";
-    for (unsigned suffix = hidden ? 0 : 1; !taken.insert(archive::UpperCaseCp932Aware(candidate)).second;) {
+    fs::path& file = plan.files[entry.position];
+    for (unsigned suffix = hidden ? 0 : 1;
+         !platform::Cp932ToFileName(candidate, &file) || !taken.insert(FileKey(file)).second;) {
       candidate = base + "." + std::to_string(++suffix);
     }
-    platform::Cp932ToFileName(candidate, &plan.files[entry.position]);
   }
   return plan;
 }
@@ -120,7 +168,7 @@ bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std:
   }
   OutputFile out(path);
   if (!out.Open() || !out.Write(text.data(), text.size()) || !out.Commit()) {
-    PrintError(shown + ": cannot be written");
+    PrintError(shown + ": cannot be written: " + out.Cause());
     return false;
   }
   *note = ", their order to " + shown;
@@ -207,7 +255,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
   }
   fs::create_directories(target_dir, error);
   if (error || !fs::is_directory(target_dir)) {
-    PrintError(directory + ": cannot create the folder");
+    PrintError(directory + ": cannot create the folder" + (error ? ": " + error.message() : ""));
     return kExitProblems;
   }
 
@@ -241,12 +289,14 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     // --force replaces the name, never what it leads to: a link's target, the
     // other names of a hard-linked file and a FIFO's reader stay untouched.
     if (fs::exists(fs::symlink_status(target, error)) && !fs::remove(target, error)) {
-      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) + " cannot be replaced");
+      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) +
+                 " cannot be replaced: " + error.message());
       failed = true;
       continue;
     }
-    if (!CopyEntry(&archive, entry, target)) {
-      PrintError(label + ": cannot write " + platform::PathToUtf8(target));
+    std::string cause;
+    if (!CopyEntry(&archive, entry, target, &cause)) {
+      PrintError(label + ": cannot write " + platform::PathToUtf8(target) + ": " + cause);
       fs::remove(target, error);
       failed = true;
       continue;
@@ -291,27 +341,28 @@ bool LoadBuildPayloads(std::vector<archive::ExpectedPayload>* payloads) {
   return false;
 }
 
+// Which of this build's payloads the archive carries; false after reporting
+// when that cannot be told.
+bool CheckBuildPayloads(ArchiveFile* archive, std::vector<archive::ExpectedPayload>* payloads,
+                        archive::PayloadCheck* check) {
+  if (!LoadBuildPayloads(payloads)) return false;
+  *check = archive::CheckPayloads(archive->examination, *payloads,
+                                  [archive](std::uint64_t offset, std::uint32_t size, std::string* out) {
+                                    return ReadAt(archive->stream, offset, size, out);
+                                  });
+  if (!check->read_failed) return true;
+  PrintError(archive->shown + ": cannot read " + check->unreadable_name);
+  return false;
+}
+
 }  // namespace
 
 int StatusCommand(const std::string& archive_path) {
   ArchiveFile archive;
-  if (!OpenArchive(archive_path, &archive)) return kExitUnreadable;
-  if (!archive::ReaderAccepts(archive.examination)) {
-    PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
-    return kExitUnreadable;
-  }
-
+  if (!OpenArchive(archive_path, &archive) || !RequireReadable(archive)) return kExitUnreadable;
   std::vector<archive::ExpectedPayload> payloads;
-  if (!LoadBuildPayloads(&payloads)) return kExitUnreadable;
-  const archive::PayloadCheck check = archive::CheckPayloads(
-      archive.examination, payloads,
-      [&archive](std::uint64_t offset, std::uint32_t size, std::string* out) {
-        return ReadAt(archive.stream, offset, size, out);
-      });
-  if (check.read_failed) {
-    PrintError(archive_path + ": cannot read " + check.unreadable_name);
-    return kExitUnreadable;
-  }
+  archive::PayloadCheck check;
+  if (!CheckBuildPayloads(&archive, &payloads, &check)) return kExitUnreadable;
   if (check.Patched()) {
     PrintLine("patched");
     return kExitOk;
@@ -373,15 +424,20 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
     PrintError(output + ": " + refusal);
     return kExitProblems;
   }
-  if (!archive::ReaderAccepts(archive.examination)) {
-    PrintError(archive_path + ": the updater cannot read this archive (see mesarc check)");
-    return kExitUnreadable;
-  }
+  if (!RequireReadable(archive)) return kExitUnreadable;
   std::vector<archive::ExpectedPayload> payloads;
-  if (!LoadBuildPayloads(&payloads)) return kExitUnreadable;
+  archive::PayloadCheck check;
+  if (!CheckBuildPayloads(&archive, &payloads, &check)) return kExitUnreadable;
   std::vector<std::string> names;
   for (const archive::ExpectedPayload& payload : payloads) names.emplace_back(payload.name);
   const std::string reason = NotPatchedReason(&archive, names, payloads);
+  // Neither the five names at the end nor any payload: an archive no update touched.
+  if (!reason.empty() && check.SameCount() == 0 &&
+      !archive::AppendedNamesProblem(archive.examination, names).empty()) {
+    PrintError(archive_path + ": not patched: it carries none of this build's payloads, so there "
+               "is no update to undo");
+    return kExitProblems;
+  }
   if (!reason.empty()) {
     PrintError(archive_path + ": not patched by this build: " + reason);
     return kExitProblems;
@@ -400,7 +456,7 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
     written = CopyRange(&archive, archive.examination.entries[restored[i].position], &out);
   }
   if (!written || !out.Commit()) {
-    PrintError(output + ": cannot be written");
+    PrintError(output + ": cannot be written: " + out.Cause());
     return kExitProblems;
   }
   const std::size_t dropped = archive.examination.entries.size() - restored.size();

@@ -107,7 +107,11 @@ std::string Summary(const std::vector<archive::EntryDifference>& differences) {
 int DiffCommand(const std::string& first, const std::string& second, bool json) {
   ArchiveFile a;
   ArchiveFile b;
-  if (!OpenArchive(first, &a) || !OpenArchive(second, &b)) return kExitUnreadable;
+  // Entries whose bytes cannot be read compare as nothing: unreadable, as status says.
+  if (!OpenArchive(first, &a) || !OpenArchive(second, &b) || !RequireReadable(a) ||
+      !RequireReadable(b)) {
+    return kExitUnreadable;
+  }
   const std::vector<archive::EntryDifference> differences = archive::DiffArchives(
       a.examination, b.examination,
       [&a, &b](const archive::ExaminedEntry& x, const archive::ExaminedEntry& y) {

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "os/Console.h"
+#include "os/ControlBytes.h"
 
 namespace mesarc {
 namespace {
@@ -57,28 +58,12 @@ std::size_t DisplayWidth(const std::string& utf8) {
   return width;
 }
 
-std::string EscapeControlBytes(const std::string& cp932) {
-  std::string out;
-  for (char c : cp932) {
-    const auto byte = static_cast<unsigned char>(c);
-    // Control bytes never occur inside a double-byte character, so this cannot split one.
-    if (byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += kHexDigits[byte >> 4];
-      out += kHexDigits[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string ConsoleName(const std::string& cp932) {
-  return platform::NameForConsole(EscapeControlBytes(cp932));
+  return platform::NameForConsole(platform::EscapeControlBytes(cp932));
 }
 
 std::string NameUtf8(const std::string& cp932) {
-  return platform::Cp932ToUtf8ForDisplay(EscapeControlBytes(cp932));
+  return platform::Cp932ToUtf8ForDisplay(platform::EscapeControlBytes(cp932));
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -113,9 +98,12 @@ std::string HexBytes(const std::string& bytes) {
   return out;
 }
 
+// Messages echo what the user gave (paths, order lines): no control
+// character of theirs reaches the terminal raw.
 void PrintError(const std::string& message) {
   std::cout.flush();
-  std::cerr << "mesarc: " << platform::Utf8ForConsole(message) << std::endl;
+  std::cerr << "mesarc: " << platform::Utf8ForConsole(platform::EscapeControlCharacters(message))
+            << std::endl;
 }
 
 void PrintLine(const std::string& utf8) { std::cout << platform::Utf8ForConsole(utf8) << '\n'; }

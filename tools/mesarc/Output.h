@@ -7,10 +7,9 @@
 
 namespace mesarc {
 
-// An entry name (CP932) with control bytes written as \xNN, so a damaged
-// name cannot move the cursor or end a line. Still CP932.
-std::string EscapeControlBytes(const std::string& cp932);
-// An entry name for the console.
+// An entry name for the console, control bytes written as \xNN
+// (platform::EscapeControlBytes), so a damaged name cannot move the cursor
+// or end a line.
 std::string ConsoleName(const std::string& cp932);
 // An entry name as UTF-8, control bytes escaped: for messages.
 std::string NameUtf8(const std::string& cp932);
@@ -22,7 +21,8 @@ std::size_t DisplayWidth(const std::string& utf8);
 std::string JsonString(const std::string& utf8);
 std::string HexBytes(const std::string& bytes);
 
-// "mesarc: message" on standard error; message is UTF-8.
+// "mesarc: message" on standard error; message is UTF-8, its control
+// characters written as \xNN.
 void PrintError(const std::string& message);
 // A line of UTF-8 text on standard output.
 void PrintLine(const std::string& utf8);

@@ -1,5 +1,7 @@
 #include "tools/mesarc/OutputFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "os/Console.h"
@@ -17,16 +19,25 @@ std::filesystem::path OutputFile::TemporaryPath(const std::filesystem::path& tar
   return temporary;
 }
 
+bool OutputFile::Fail() {
+  if (cause_.empty()) cause_ = errno != 0 ? std::strerror(errno) : "the system gave no reason";
+  ok_ = false;
+  return false;
+}
+
 bool OutputFile::Open() {
+  errno = 0;
   file_ = platform::OpenFileForWriting(temporary_);
   ok_ = file_ != nullptr;
   owns_temporary_ = ok_;
-  return ok_;
+  return ok_ || Fail();
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) {
-  ok_ = ok_ && file_ != nullptr && (size == 0 || std::fwrite(data, 1, size, file_) == size);
-  return ok_;
+  if (!ok_ || file_ == nullptr) return false;
+  errno = 0;
+  ok_ = size == 0 || std::fwrite(data, 1, size, file_) == size;
+  return ok_ || Fail();
 }
 
 bool OutputFile::Commit() {
@@ -34,11 +45,16 @@ bool OutputFile::Commit() {
     Discard();
     return false;
   }
+  errno = 0;
   const bool synced = platform::SyncFileToDisk(file_);
+  if (!synced) Fail();
+  errno = 0;
   const bool closed = std::fclose(file_) == 0;
+  if (!closed) Fail();
   file_ = nullptr;
   std::error_code error;
   if (synced && closed) std::filesystem::rename(temporary_, target_, error);
+  if (error && cause_.empty()) cause_ = error.message();
   ok_ = synced && closed && !error;
   if (ok_) owns_temporary_ = false;  // it is the target now
   if (!ok_) Discard();

@@ -25,17 +25,23 @@ class OutputFile {
   // temporary file removed, when any of that fails.
   bool Commit();
 
+  // Why the last step failed, in the system's words ("No such file or directory").
+  const std::string& Cause() const { return cause_; }
+
   // The temporary name beside target; left behind only by a crash.
   static std::filesystem::path TemporaryPath(const std::filesystem::path& target);
 
  private:
   void Discard();
+  // Keeps errno's text as the cause; returns false.
+  bool Fail();
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   std::FILE* file_ = nullptr;
   bool ok_ = true;
   bool owns_temporary_ = false;
+  std::string cause_;
 };
 
 // Whether two paths name the same existing file (device and inode, or the

@@ -202,15 +202,13 @@ class OrderReader {
     if (kind == archive::OrderLineKind::kNone) return;
     const std::string where = order_ + ":" + std::to_string(number) + ": " +
                               (kind == archive::OrderLineKind::kBad ? text : line.file) + ": ";
+    // A refused line still names its file: it is not reported unlisted as well.
+    const std::vector<const Candidate*> matches = Matching(line.file.empty() ? FileField(text) : line.file);
+    named_.insert(matches.begin(), matches.end());
     if (kind == archive::OrderLineKind::kBad) return Refuse(where + error);
 
     const std::string stored = archive::UpperCaseCp932Aware(line.name);
     if (!line.exact && !listed_.insert(stored).second) return Refuse(where + "listed twice");
-    std::vector<const Candidate*> matches;
-    for (const Candidate& candidate : candidates_) {
-      if (candidate.key == AsciiUpper(line.file)) matches.push_back(&candidate);
-    }
-    named_.insert(matches.begin(), matches.end());
     const std::string problem = Problem(matches, line);
     if (!problem.empty()) return Refuse(where + problem);
     if (!used_.insert(matches[0]).second) return Refuse(where + "the file is listed twice");
@@ -219,6 +217,22 @@ class OrderReader {
                          "letters it is asked for, so it cannot find this entry");
     }
     chosen->push_back({matches[0], line.name, line.exact});
+  }
+
+  std::vector<const Candidate*> Matching(const std::string& file) const {
+    std::vector<const Candidate*> matches;
+    for (const Candidate& candidate : candidates_) {
+      if (candidate.key == AsciiUpper(file)) matches.push_back(&candidate);
+    }
+    return matches;
+  }
+
+  // The file a line names, read plainly: what follows the tab, or the whole line.
+  static std::string FileField(const std::string& text) {
+    std::string file = text.substr(text.find('\t') == std::string::npos ? 0 : text.find('\t') + 1);
+    const std::size_t begin = file.find_first_not_of(" \t\r");
+    const std::size_t end = file.find_last_not_of(" \t\r");
+    return begin == std::string::npos ? std::string() : file.substr(begin, end - begin + 1);
   }
 
   std::string Problem(const std::vector<const Candidate*>& matches, const archive::OrderLine& line) const {
@@ -322,7 +336,7 @@ int PackCommand(const std::string& directory, const std::string& archive_path,
 
   OutputFile out(target);
   if (!out.Open() || !out.Write(packed.data(), packed.size()) || !out.Commit()) {
-    PrintError(archive_path + ": cannot be written");
+    PrintError(archive_path + ": cannot be written: " + out.Cause());
     return kExitProblems;
   }
   PrintLine(std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +

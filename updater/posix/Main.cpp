@@ -4,7 +4,13 @@
 // then hands AppMain the command-line text after the program's name and the
 // show-default state, and exits with its result. When the game is not
 // installed it adds one English line on stderr saying where it looked; when
-// the answer was No, one saying that nothing was changed.
+// the answer was No, one saying that nothing was changed; when the archive
+// itself was refused, what it holds.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,10 +18,14 @@
 
 #include "SourceCommit.h"
 #include "app/AppBase.h"
+#include "archive/ArchiveExamination.h"
+#include "archive/ArchiveFormat.h"
 #include "platform/posix/DesktopDialog.h"
+#include "platform/posix/ErrorCodes.h"
 #include "platform/posix/TerminalDialog.h"
 #include "platform/posix/WinePaths.h"
 #include "platform/posix/WineRegistry.h"
+#include "updater/UpdaterApp.h"
 
 namespace {
 
@@ -103,6 +113,73 @@ void ExplainNotInstalled() {
                               "): " + lookup.why);
 }
 
+constexpr char kPutItBack[] =
+    "; put the game's own mes.arc back (from a backup, or reinstall the game)";
+
+// The first bytes of the file: the count, and the index when it fits.
+std::string ReadHead(int fd, std::uint64_t size) {
+  std::string head(kCountSize, '\0');
+  if (size < head.size() || pread(fd, &head[0], head.size(), 0) != static_cast<ssize_t>(head.size())) {
+    return "";
+  }
+  const std::uint64_t index_end = archive::IndexEnd(archive::DecodeCount(head));
+  if (index_end > size) return head;
+  head.resize(static_cast<std::size_t>(index_end));
+  if (pread(fd, &head[0], head.size(), 0) != static_cast<ssize_t>(head.size())) return "";
+  return head;
+}
+
+// What the updater's reader found wrong in the archive; empty when nothing.
+std::string ArchiveFault(const std::string& host) {
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return "";
+  struct stat info;
+  std::string fault;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > kLargestArchive) {
+      fault = std::to_string(size) + " bytes, more than a message archive can hold (4 GiB)";
+    } else {
+      const archive::Examination examination = archive::ExamineArchive(ReadHead(fd, size), size);
+      if (!examination.readable) fault = "not a message archive: " + examination.error;
+      for (const archive::ExaminedEntry& entry : examination.entries) {
+        if (!fault.empty()) break;
+        const std::string which = "damaged: entry " + std::to_string(entry.position);
+        if (entry.unterminated) fault = which + "'s name has no end";
+        else if (entry.out_of_bounds) fault = which + "'s data ends past the end of the file";
+      }
+    }
+  }
+  close(fd);
+  return fault;
+}
+
+// After the archive's own messages (the count or the index could not be
+// read), which no failed file call explains: what the file holds and what
+// to do. A missing archive is explained already; a leftover new file
+// beside it that was not moved into place is not.
+void ExplainArchiveFailure(const char* archive_path) {
+  std::string mapped;
+  if (!archive_path || !*archive_path || !platform::posix::MapWindowsPath(archive_path, &mapped)) {
+    return;
+  }
+  // Named as the player finds it: the drive links resolved.
+  const std::string host = platform::posix::ResolvedHostPath(mapped);
+  struct stat info;
+  if (lstat(host.c_str(), &info) != 0) {
+    if (errno == ENOENT && lstat((host + "_").c_str(), &info) == 0) {
+      platform::posix::TellPlayer(
+          host + "_: left by an update that did not finish, but not a complete update by this "
+                 "version, so it was left alone; if it is the game's archive (mesarc status "
+                 "tells), rename it to mes.arc and run mesupdate again; otherwise put the game's "
+                 "own mes.arc back (from a backup, or reinstall the game)");
+    }
+    return;
+  }
+  const std::string fault = ArchiveFault(host);
+  if (!fault.empty()) platform::posix::TellPlayer(host + ": " + fault + kPutItBack);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +210,9 @@ int main(int argc, char** argv) {
   if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled();
   if (result == kExitStopped && platform::posix::QuestionAsked()) {
     platform::posix::TellPlayer("the answer was No: nothing was changed");
+  }
+  if (result == UpdaterApp::kExitNotUpdated) {
+    ExplainArchiveFailure(static_cast<UpdaterApp*>(GetApp())->archive_path());
   }
   return result;
 }
