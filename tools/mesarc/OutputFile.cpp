@@ -37,9 +37,7 @@ bool OutputFile::Commit() {
   const bool synced = platform::SyncFileToDisk(file_);
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  std::error_code error;
-  if (synced && closed) std::filesystem::rename(temporary_, target_, error);
-  ok_ = synced && closed && !error;
+  ok_ = synced && closed && platform::MoveOverFile(temporary_, target_, &why_);
   if (ok_) owns_temporary_ = false;  // it is the target now
   if (!ok_) Discard();
   return ok_;
@@ -54,6 +52,10 @@ void OutputFile::Discard() {
   if (owns_temporary_) std::filesystem::remove(temporary_, error);
   owns_temporary_ = false;
   ok_ = false;
+}
+
+std::string NotWritten(const std::string& shown, const OutputFile& out) {
+  return shown + ": cannot be written" + (out.why().empty() ? "" : ": " + out.why());
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -24,6 +24,9 @@ class OutputFile {
   // Flushes, syncs, closes and renames over the target. false, with the
   // temporary file removed, when any of that fails.
   bool Commit();
+  // Why the last Commit could not put the file in place (the target in use),
+  // in English; empty when it is not known.
+  const std::string& why() const { return why_; }
 
   // The temporary name beside target; left behind only by a crash.
   static std::filesystem::path TemporaryPath(const std::filesystem::path& target);
@@ -36,7 +39,11 @@ class OutputFile {
   std::FILE* file_ = nullptr;
   bool ok_ = true;
   bool owns_temporary_ = false;
+  std::string why_;
 };
+
+// "SHOWN: cannot be written", and why when the output knows.
+std::string NotWritten(const std::string& shown, const OutputFile& out);
 
 // Whether two paths name the same existing file (device and inode, or the
 // platform's file index).
