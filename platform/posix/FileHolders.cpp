@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -82,6 +83,18 @@ bool HoldsOpen(const std::string& pid, const struct stat& file) {
 }
 
 }  // namespace
+
+bool SoleOpen(int fd) {
+  // Another open during the lease would break it and signal SIGIO, whose
+  // default ends the process: ignored for that moment.
+  struct sigaction ignore = {}, before;
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGIO, &ignore, &before);
+  const bool sole = fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+  if (sole) fcntl(fd, F_SETLEASE, F_UNLCK);
+  sigaction(SIGIO, &before, nullptr);
+  return sole;
+}
 
 std::string OtherHolder(const struct stat& file) {
   DIR* proc = opendir("/proc");

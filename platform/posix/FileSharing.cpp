@@ -54,6 +54,7 @@ bool NoOtherHolder(const struct stat& file, const std::string& host) {
 }
 
 bool NotHeldByOthers(int fd, const std::string& host) {
+  if (SoleOpen(fd)) return true;
   struct stat file;
   if (fstat(fd, &file) != 0) return FailWithErrno(host);
   return NoOtherHolder(file, host);

@@ -2,7 +2,9 @@
 # The look for other processes that hold the archive open must not hang on a
 # file system whose server has stopped (sshfs after a network drop, a stuck
 # FUSE mount): a process holds a descriptor on such a mount while the
-# updater and mesarc replace the archive. Needs root and /dev/fuse (a FUSE
+# updater and mesarc replace the archive, with nobody else holding it (the
+# kernel says so at once) and with another process holding it (then each
+# descriptor is looked at). Needs root and /dev/fuse (a FUSE
 # server of our own, without libfuse); skipped (77) otherwise.
 # Usage: dead_fuse_e2e.sh MESUPDATE ARCHIVE_FIXTURE RESOURCES_DIR
 set -uo pipefail
@@ -69,6 +71,19 @@ name=mesarc-beside-a-dead-mount
 timeout -s KILL 60 "$mesarc" unpatch "$game/mes.arc" -o "$game/old.arc" --force >/dev/null 2>&1
 code=$?
 check $name "exit code $code (137: hung on the dead mount)" test "$code" = 0
+finish $name
+
+# Someone does hold the archive (a later process than the server, so the
+# look passes the dead descriptor first): refused, and the holder named.
+scenario_ok=1
+name=held-archive-beside-a-dead-mount
+sleep 1000 <"$game/mes.arc" &
+holder=$!
+out=$(WINEPREFIX=$prefix timeout -s KILL 60 "$mesupdate" --yes 2>&1 >/dev/null)
+code=$?
+kill $holder
+check $name "exit code $code (137: hung on the dead mount)" test "$code" = 2
+check $name "holder not named: $out" grep -qF "held open by PID $holder (sleep)" <<<"$out"
 finish $name
 
 echo "e2e-dead-fuse: $passed passed, $failed failed"
