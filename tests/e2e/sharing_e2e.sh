@@ -279,15 +279,24 @@ scenario_flush_before_delete() {
 }
 
 # stopped_at_first_fsync: one updater, stopped when it flushes its new file
-# (the old archive still open); sets pid (the updater) and tracer.
+# (the old archive still open); sets pid (the updater) and tracer. Stopped
+# means: the new file is whole (the stream flushed just before the fsync)
+# and the process stays in a tracing stop.
 stopped_at_first_fsync() {
   WINEPREFIX=$prefix timeout 60 "${traced[@]}" -e trace=fsync -e inject=fsync:signal=SIGSTOP:when=1 \
     "$mesupdate" --yes >/dev/null 2>"$root/stopped.err" &
   tracer=$!
-  local i
-  for i in $(seq 200); do
+  local i seen=0 whole
+  whole=$(stat -c %s "$root/once.arc")
+  for i in $(seq 400); do
     pid=$(pgrep -P "$(pgrep -P $tracer)" 2>/dev/null)
-    [ -n "$pid" ] && grep -q '^State:.*T' "/proc/$pid/status" 2>/dev/null && return
+    if [ -n "$pid" ] && [ "$(stat -c %s "$game/mes.arc_" 2>/dev/null)" = "$whole" ] &&
+       grep -qE '^State:\s+[tT]' "/proc/$pid/status" 2>/dev/null; then
+      seen=$((seen + 1))
+      [ $seen = 3 ] && return
+    else
+      seen=0
+    fi
     sleep 0.05
   done
 }
@@ -312,6 +321,7 @@ scenario_replaced_meanwhile() {
   name=archive-moved-in-during-update
   fresh $name
   printf 'a backup' >"$root/backup"
+  cp "$root/backup" "$root/backup.kept"
   stopped_at_first_fsync
   mv "$root/backup" "$game/mes.arc"
   kill -CONT "$pid"
@@ -321,7 +331,7 @@ scenario_replaced_meanwhile() {
   expect_line $name "$DELETE_FAILED 32"
   expect_line $name "$RENAME_FAILED 183"
   expect_code $name 2
-  check $name "the archive moved in was deleted" test "$(cat "$game/mes.arc")" = 'a backup'
+  check $name "the archive moved in was deleted" cmp -s "$root/backup.kept" "$game/mes.arc"
   finish $name
 }
 
