@@ -226,8 +226,9 @@ bool FolderFsync(const std::string& folder) {
 bool FlushFolder(const std::string& folder, int file_fd) {
   if (FolderFsync(folder)) return true;
   if (file_fd >= 0 && !Broken(SharingStep::kFolderSync) && syncfs(file_fd) == 0) return true;
-  return Refuse(Win32ErrorFromErrno(errno), folder,
-                std::string("the folder could not be flushed to disk: ") + std::strerror(errno));
+  const int error = errno;
+  return Refuse(Win32ErrorFromErrno(error), folder,
+                std::string("the folder could not be flushed to disk: ") + std::strerror(error));
 }
 
 bool SameRecordedFile(const struct stat& info, const FileRecord& record) {

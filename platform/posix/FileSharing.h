@@ -27,8 +27,8 @@ struct FileRecord {
   uid_t owner;
   gid_t group;
 };
+// false, with the Win32 error set, when the descriptor cannot be asked.
 bool RecordFile(int fd, const std::string& host, FileRecord* record);
-
 
 // Opens an existing regular file for reading with a shared lock; kNoLinks
 // refuses a name that is a symbolic link. The descriptor, or -1.
@@ -62,7 +62,8 @@ bool MoveName(const std::string& from, const std::string& to,
 bool ReplaceName(const std::string& from, const std::string& to);
 
 // Steps whose failure the tests force: the next `times` such steps fail with
-// `error`. A folder's flush falls back to its file system's once.
+// `error`. A folder's flush tries the folder, then its file system: two
+// kFolderSync failures fail both.
 enum class SharingStep { kLock, kRemove, kFolderOpen, kFolderSync };
 void FailNextSharingStepForTesting(SharingStep step, int error, int times = 1);
 
