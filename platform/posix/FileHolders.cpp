@@ -47,7 +47,8 @@ unsigned long long FdInfoInode(int info_dir, const char* fd) {
 }
 
 // The file's own device and inode as the kernel already knows them: with
-// AT_STATX_DONT_SYNC a network or FUSE file system is not asked.
+// AT_STATX_DONT_SYNC a FUSE file system is not asked (NFS may still check a
+// stale cache). Reached only for a descriptor with the file's inode number.
 bool SameFileCached(int fd_dir, const char* fd, const struct stat& file) {
   struct statx info;
   return statx(fd_dir, fd, AT_STATX_DONT_SYNC, STATX_INO, &info) == 0 &&
