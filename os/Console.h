@@ -40,5 +40,11 @@ bool Cp932ToFileName(const std::string& cp932, std::filesystem::path* name);
 std::FILE* OpenFileForWriting(const std::filesystem::path& path);
 // Flushes the file's data to stable storage (the stream flushed first).
 bool SyncFileToDisk(std::FILE* file);
+// Renames a finished file over target, which may exist, and flushes the
+// folder. Refused while the file at target is in use (the updater reading
+// it, the game holding it open), as Windows refuses to replace an open file;
+// *why then says why, in English.
+bool MoveOverFile(const std::filesystem::path& from, const std::filesystem::path& target,
+                  std::string* why);
 
 }  // namespace platform

@@ -50,6 +50,17 @@ bool ReadIndexBytes(SizedInputFile* file, std::string* head) {
   return end <= file->GetSize() && ReadAt(file, 0, static_cast<std::uint32_t>(end), head);
 }
 
+// The updater writes every entry's data whole after the index, each where the
+// previous one ends, with nothing after the last. A leftover laid out
+// otherwise (an entry over the index, a gap, an overlap) is not its work, or
+// was torn.
+bool LaidOutAsWritten(const archive::Examination& examination) {
+  for (const archive::ExaminedEntry& entry : examination.entries) {
+    if (entry.misplaced) return false;
+  }
+  return examination.trailing_bytes == 0;
+}
+
 }  // namespace
 
 bool CarriesPatchSet(const char* path) {
@@ -62,7 +73,7 @@ bool CarriesPatchSet(const char* path) {
   std::string head;
   if (!file.OpenForRead(path) || !ReadIndexBytes(&file, &head)) return false;
   const archive::Examination examination = archive::ExamineArchive(head, file.GetSize());
-  if (!archive::ReaderAccepts(examination)) return false;
+  if (!archive::ReaderAccepts(examination) || !LaidOutAsWritten(examination)) return false;
   return archive::CheckPayloads(examination, payloads,
                                 [&file](std::uint64_t offset, std::uint32_t size, std::string* out) {
                                   return ReadAt(&file, offset, size, out);

@@ -29,6 +29,8 @@ bool LoadPatchSetPayloads(std::vector<archive::ExpectedPayload>* payloads,
                           const char** missing = nullptr);
 
 // Silently, for a leftover new archive: true when the file at path is a
-// complete archive the reader accepts and carries every payload of the patch
-// set byte for byte under its name (what `mesarc status` calls patched).
+// complete archive the reader accepts, laid out as the update writes it
+// (every entry whole after the index, back to back), and carries every
+// payload of the patch set byte for byte under its name (what `mesarc
+// status` calls patched).
 bool CarriesPatchSet(const char* path);

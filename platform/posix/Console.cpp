@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/posix/CodePage.h"
+#include "platform/posix/ErrorCodes.h"
 #include "platform/posix/FileSharing.h"
 
 namespace platform {
@@ -50,5 +51,15 @@ std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
 }
 
 bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+// Over a file the updater is reading or the game holds open, refused as on
+// Windows rather than swapped under them.
+bool MoveOverFile(const std::filesystem::path& from, const std::filesystem::path& target,
+                  std::string* why) {
+  posix::TakeFailureDetail();
+  const bool moved = posix::ReplaceName(from.string(), target.string());
+  *why = moved ? std::string() : posix::TakeFailureDetail();
+  return moved;
+}
 
 }  // namespace platform

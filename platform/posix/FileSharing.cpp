@@ -1,6 +1,5 @@
 #include "platform/posix/FileSharing.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -13,12 +12,13 @@
 
 #include "os/System.h"
 #include "platform/posix/ErrorCodes.h"
+#include "platform/posix/FileHolders.h"
 
 namespace platform::posix {
 namespace {
 
 struct InjectedFault {
-  bool armed = false;
+  int times = 0;
   SharingStep step = SharingStep::kLock;
   int error = 0;
 };
@@ -26,8 +26,8 @@ InjectedFault g_fault;
 
 // Whether the test asked this step to fail; errno then holds its error.
 bool Broken(SharingStep step) {
-  if (!g_fault.armed || g_fault.step != step) return false;
-  g_fault.armed = false;
+  if (g_fault.times == 0 || g_fault.step != step) return false;
+  --g_fault.times;
   errno = g_fault.error;
   return true;
 }
@@ -48,61 +48,13 @@ bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-std::string ProcessName(const std::string& pid) {
-  // The kernel's own file: read once, without following a link.
-  const int fd = open(("/proc/" + pid + "/comm").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return {};
-  char line[64];
-  const ssize_t got = read(fd, line, sizeof line);
-  close(fd);
-  if (got <= 0) return {};
-  const std::string name(line, static_cast<std::size_t>(got));
-  return name.substr(0, name.find('\n'));
-}
-
-bool HoldsOpen(const std::string& pid, const struct stat& file) {
-  DIR* fds = opendir(("/proc/" + pid + "/fd").c_str());
-  // Another user's process: the kernel does not say what it holds.
-  if (!fds) return false;
-  bool holds = false;
-  while (dirent* entry = readdir(fds)) {
-    struct stat target;
-    if (entry->d_name[0] != '.' && fstatat(dirfd(fds), entry->d_name, &target, 0) == 0 &&
-        SameFile(target, file)) {
-      holds = true;
-      break;
-    }
-  }
-  closedir(fds);
-  return holds;
-}
-
-// "PID n (name)" of the first other process that holds the file open, as
-// fuser finds it, or empty.
-std::string OtherHolder(const struct stat& file) {
-  DIR* proc = opendir("/proc");
-  if (!proc) return {};
-  const long self = getpid();
-  std::string holder;
-  while (dirent* entry = readdir(proc)) {
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name, &end, 10);
-    if (*end != '\0' || pid <= 0 || pid == self) continue;
-    if (HoldsOpen(entry->d_name, file)) {
-      holder = "PID " + std::string(entry->d_name) + " (" + ProcessName(entry->d_name) + ")";
-      break;
-    }
-  }
-  closedir(proc);
-  return holder;
-}
-
 bool NoOtherHolder(const struct stat& file, const std::string& host) {
   const std::string holder = OtherHolder(file);
   return holder.empty() || Refuse(kErrorSharingViolation, host, "held open by " + holder);
 }
 
 bool NotHeldByOthers(int fd, const std::string& host) {
+  if (SoleOpen(fd)) return true;
   struct stat file;
   if (fstat(fd, &file) != 0) return FailWithErrno(host);
   return NoOtherHolder(file, host);
@@ -256,16 +208,68 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 || FailMoving(from, to);
 }
 
-bool SyncFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return FailWithErrno(folder);
+bool FolderFsync(const std::string& folder) {
+  const int fd =
+      Broken(SharingStep::kFolderOpen) ? -1 : open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
   const bool flushed = !Broken(SharingStep::kFolderSync) && fsync(fd) == 0;
   const int error = errno;
   close(fd);
+  errno = error;
   // EINVAL: a file system that has nothing to flush for a folder.
-  if (flushed || error == EINVAL) return true;
+  return flushed || error == EINVAL;
+}
+
+// A name made, removed or changed in folder reaches the disk. A folder that
+// cannot be opened (mode 0300 lets a player write there but not read) is
+// reached through the file system of file_fd, a file in it.
+bool FlushFolder(const std::string& folder, int file_fd) {
+  if (FolderFsync(folder)) return true;
+  if (file_fd >= 0 && !Broken(SharingStep::kFolderSync) && syncfs(file_fd) == 0) return true;
+  const int error = errno;
   return Refuse(Win32ErrorFromErrno(error), folder,
                 std::string("the folder could not be flushed to disk: ") + std::strerror(error));
+}
+
+bool SameRecordedFile(const struct stat& info, const FileRecord& record) {
+  return info.st_dev == record.device && info.st_ino == record.inode;
+}
+
+// The name must still lead to the file that was read there: a file put in
+// its place meanwhile (a modder's pack, a restored backup) is not ours to
+// delete.
+bool StillTheFileRead(int fd, const std::string& host, const FileRecord* read_as) {
+  struct stat info;
+  if (!read_as) return true;
+  if ((fd >= 0 ? fstat(fd, &info) : stat(host.c_str(), &info)) != 0) return FailWithErrno(host);
+  return SameRecordedFile(info, *read_as) ||
+         Refuse(kErrorSharingViolation, host, "replaced by another file since it was read");
+}
+
+// The moved file takes the mode of the one it succeeds, and its owner and
+// group where this process may give them (as dpkg does): run as root or
+// under umask 077, the new archive must stay readable to the player.
+bool TakeAfter(int fd, const std::string& host, const FileRecord* previous) {
+  if (!previous) return true;
+  if (fchown(fd, previous->owner, previous->group) != 0 &&
+      fchown(fd, static_cast<uid_t>(-1), previous->group) != 0 && errno != EPERM) {
+    return FailWithErrno(host);
+  }
+  // After the owner: a change of owner clears the set-id bits.
+  if (fchmod(fd, previous->mode & 07777) != 0 && errno != EPERM) return FailWithErrno(host);
+  return fsync(fd) == 0 || FailWithErrno(host);
+}
+
+// The move has happened whatever its flush says: a flush that fails is told,
+// never reported as a failed move.
+void FlushAfterMove(const std::string& from, const std::string& to, int fd) {
+  bool flushed = FlushFolder(HostFolderOf(to), fd);
+  if (flushed && HostFolderOf(from) != HostFolderOf(to)) {
+    flushed = FlushFolder(HostFolderOf(from), fd);
+  }
+  if (flushed) return;
+  NoteFailureDetail("renamed " + ResolvedHostPath(from) + " to " + ResolvedHostPath(to) +
+                    ", but " + TakeFailureDetail());
 }
 
 }  // namespace
@@ -297,35 +301,68 @@ int CreateOwnFile(const std::string& host) {
   return fd;
 }
 
-bool RemoveName(const std::string& host) {
+bool RecordFile(int fd, const std::string& host, FileRecord* record) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailWithErrno(host);
+  *record = {info.st_dev, info.st_ino, info.st_mode, info.st_uid, info.st_gid};
+  return true;
+}
+
+bool FlushNewFile(int fd, const std::string& host) {
+  if (fsync(fd) != 0) return FailWithErrnoOn(fd);
+  return FlushFolder(HostFolderOf(host), fd);
+}
+
+bool RemoveName(const std::string& host, const FileRecord* read_as) {
   struct stat info;
   if (lstat(host.c_str(), &info) != 0) return FailWithErrno(host);
   // A link, a FIFO: only the name goes.
-  if (!S_ISREG(info.st_mode)) return Unlink(host);
+  if (!S_ISREG(info.st_mode)) return StillTheFileRead(-1, host, read_as) && Unlink(host);
   if (RefusedAsReadOnly(host)) return false;
   const int fd = OpenLocked(host, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
   if (fd < 0) return false;
-  const bool removed = NotHeldByOthers(fd, host) && Unlink(host);
+  const bool removed =
+      StillTheFileRead(fd, host, read_as) && NotHeldByOthers(fd, host) && Unlink(host);
   close(fd);
   return removed;
 }
 
-bool MoveName(const std::string& from, const std::string& to) {
+bool MoveName(const std::string& from, const std::string& to, const FileRecord* takes_after) {
   struct stat info;
   if (lstat(from.c_str(), &info) != 0) return FailWithErrno(from);
   // A link would put a file outside the folder in the archive's place.
   if (!S_ISREG(info.st_mode)) return Refuse(kErrorAccessDenied, from, "not a regular file");
   const int fd = OpenLocked(from, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
   if (fd < 0) return false;
-  if (!NotHeldByOthers(fd, from)) return Discard(fd), false;
-  bool moved = RenameNoReplace(from, to) && SyncFolder(HostFolderOf(to));
-  if (moved && HostFolderOf(from) != HostFolderOf(to)) moved = SyncFolder(HostFolderOf(from));
+  const bool moved = NotHeldByOthers(fd, from) && TakeAfter(fd, from, takes_after) &&
+                     RenameNoReplace(from, to);
+  if (moved) FlushAfterMove(from, to, fd);
   close(fd);
   return moved;
 }
 
-void FailNextSharingStepForTesting(SharingStep step, int error) {
-  g_fault.armed = true;
+bool ReplaceName(const std::string& from, const std::string& to) {
+  struct stat info;
+  int held = -1;
+  const bool exists = lstat(to.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) return FailWithErrno(to);
+  // Only a file is guarded; a link or nothing under the name is just replaced.
+  if (exists && S_ISREG(info.st_mode)) {
+    held = OpenLocked(to, O_RDONLY, LockKind::kChange, Follow::kNoLinks);
+    if (held < 0) return false;
+    if (!NotHeldByOthers(held, to)) return Discard(held), false;
+  }
+  const bool replaced = rename(from.c_str(), to.c_str()) == 0 || FailMoving(from, to);
+  if (held >= 0) close(held);
+  if (!replaced) return false;
+  const int moved = open(to.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  FlushAfterMove(from, to, moved);
+  if (moved >= 0) close(moved);
+  return true;
+}
+
+void FailNextSharingStepForTesting(SharingStep step, int error, int times) {
+  g_fault.times = times;
   g_fault.step = step;
   g_fault.error = error;
 }

@@ -11,12 +11,24 @@
 // (NoteFailureDetail). Paths here are host paths.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace platform::posix {
 
 enum class Follow { kLinks, kNoLinks };
 
+// Which file a descriptor has open, and its mode and owner.
+struct FileRecord {
+  dev_t device;
+  ino_t inode;
+  mode_t mode;
+  uid_t owner;
+  gid_t group;
+};
+// false, with the Win32 error set, when the descriptor cannot be asked.
+bool RecordFile(int fd, const std::string& host, FileRecord* record);
 
 // Opens an existing regular file for reading with a shared lock; kNoLinks
 // refuses a name that is a symbolic link. The descriptor, or -1.
@@ -29,18 +41,30 @@ int OpenForExclusiveWrite(const std::string& host);
 // locked exclusively. Anything else under the name is refused. The
 // descriptor, or -1.
 int CreateOwnFile(const std::string& host);
+// Flushes a new file's data, then its folder, so that the file and its name
+// are on disk before anything relies on them.
+bool FlushNewFile(int fd, const std::string& host);
 
 // Removes a name as Windows' delete would: refused (32) while the file is
 // locked or another process holds it open, and (5) while it is read-only. A
-// link goes, its target stays.
-bool RemoveName(const std::string& host);
+// link goes, its target stays. With read_as, the name must still lead to that
+// file (checked under the lock), or the delete is refused (32).
+bool RemoveName(const std::string& host, const FileRecord* read_as = nullptr);
 // Renames a regular file (never a link) without replacing an existing file,
-// refused (32) while the source is locked or held open, and flushes the folder: the move is done only when
-// it would survive a power cut.
-bool MoveName(const std::string& from, const std::string& to);
+// refused (32) while the source is locked or held open, and flushes the
+// folder; a flush that fails after the rename is noted, and the move stands.
+// With takes_after, the file first takes that file's mode and, where
+// allowed, its owner and group.
+bool MoveName(const std::string& from, const std::string& to,
+              const FileRecord* takes_after = nullptr);
+// Renames a file over `to`, which may exist: refused (32) while the file
+// there is locked (a run of mesupdate reading it) or held open.
+bool ReplaceName(const std::string& from, const std::string& to);
 
-// Steps whose failure the tests force: the next such step fails with `error`.
-enum class SharingStep { kLock, kRemove, kFolderSync };
-void FailNextSharingStepForTesting(SharingStep step, int error);
+// Steps whose failure the tests force: the next `times` such steps fail with
+// `error`. A folder's flush tries the folder, then its file system: two
+// kFolderSync failures fail both.
+enum class SharingStep { kLock, kRemove, kFolderOpen, kFolderSync };
+void FailNextSharingStepForTesting(SharingStep step, int error, int times = 1);
 
 }  // namespace platform::posix

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -55,6 +56,19 @@ struct OutputStream {
 std::string g_new_file;
 bool g_swap_begun = false;
 
+// What this process read under each name, and the files it then deleted.
+// Windows keeps a file open while it is read, so nobody replaces it
+// meanwhile; here the delete removes only the file that was read, and a file
+// moved into a name whose file was deleted so takes that file's mode and
+// owner, as a replace in place keeps them.
+std::map<std::string, FileRecord> g_read;
+std::map<std::string, FileRecord> g_deleted;
+
+const FileRecord* Find(const std::map<std::string, FileRecord>& records, const std::string& host) {
+  const auto found = records.find(host);
+  return found == records.end() ? nullptr : &found->second;
+}
+
 void StopIfAsked() {
   const int signal = PendingStopSignal();
   if (signal != 0 && !g_swap_begun) StopBeforeSwap(signal, g_new_file);
@@ -68,9 +82,12 @@ NativeHandle FileOpen(const char* path, FileOpenMode mode) {
   std::string host;
   if (!HostPath(path, &host)) return kInvalidHandle;
   // The sharing modes of the two opens: read sharing read, and no sharing.
-  const int fd = mode == FileOpenMode::kReadShareRead ? OpenForSharedRead(host, Follow::kLinks)
-                                                      : OpenForExclusiveWrite(host);
-  return fd < 0 ? kInvalidHandle : HandleFromFd(fd);
+  const bool read = mode == FileOpenMode::kReadShareRead;
+  const int fd = read ? OpenForSharedRead(host, Follow::kLinks) : OpenForExclusiveWrite(host);
+  if (fd < 0) return kInvalidHandle;
+  FileRecord record;
+  if (read && RecordFile(fd, host, &record)) g_read[host] = record;
+  return HandleFromFd(fd);
 }
 
 bool FileRead(NativeHandle file, void* buffer, std::uint32_t count, std::uint32_t* transferred) {
@@ -145,6 +162,7 @@ StreamHandle StreamCreate(const char* path) {
   StopIfAsked();
   const int fd = CreateOwnFile(host);
   if (fd < 0) return nullptr;
+  g_read.erase(host);
   FILE* file = fdopen(fd, "wb");
   if (!file) {
     FailWithErrno(host);
@@ -171,8 +189,9 @@ bool StreamSync(StreamHandle stream) {
   StopIfAsked();
   FILE* file = FileOf(stream);
   if (std::fflush(file) != 0) return FailWithErrnoOn(fileno(file));
-  if (fsync(fileno(file)) != 0) return FailWithErrnoOn(fileno(file));
-  return true;
+  // Its name too: the old archive is deleted next, and the new one must not
+  // be lost if the folder's changes reach the disk out of order.
+  return FlushNewFile(fileno(file), static_cast<OutputStream*>(stream)->host);
 }
 
 // The stream and its buffer go whatever fclose says.
@@ -225,14 +244,18 @@ bool PathDelete(const char* path) {
   if (!HostPath(path, &host)) return false;
   StopIfAsked();
   g_swap_begun = true;
-  return RemoveName(host);
+  if (!RemoveName(host, Find(g_read, host))) return false;
+  if (const FileRecord* read = Find(g_read, host)) g_deleted[host] = *read;
+  g_read.erase(host);
+  return true;
 }
 
 bool PathMove(const char* from, const char* to) {
   std::string host_from, host_to;
   if (!HostPath(from, &host_from) || !HostPath(to, &host_to)) return false;
   // Windows' move never replaces an existing file.
-  const bool moved = MoveName(host_from, host_to);
+  const bool moved = MoveName(host_from, host_to, Find(g_deleted, host_to));
+  if (moved) g_deleted.erase(host_to);
   if (const int signal = PendingStopSignal()) ReportStopDuringSwap(signal, moved);
   return moved;
 }

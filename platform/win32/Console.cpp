@@ -85,4 +85,14 @@ std::FILE* OpenFileForWriting(const std::filesystem::path& path) {
 
 bool SyncFileToDisk(std::FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
 
+// MoveFileEx replacing the target: Windows itself refuses while the file
+// there is open without delete sharing.
+bool MoveOverFile(const std::filesystem::path& from, const std::filesystem::path& target,
+                  std::string* why) {
+  std::error_code error;
+  std::filesystem::rename(from, target, error);
+  *why = error ? error.message() : std::string();
+  return !error;
+}
+
 }  // namespace platform

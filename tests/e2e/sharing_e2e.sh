@@ -264,6 +264,113 @@ scenario_mesarc_output() {
   finish $name
 }
 
+# The new file's name reaches the disk before the old archive is deleted: the
+# game folder is flushed between the new file's flush and the delete.
+scenario_flush_before_delete() {
+  local name=folder-flushed-before-delete folder calls
+  fresh $name
+  folder=$(realpath "$game")
+  ASAN_OPTIONS=detect_leaks=0 WINEPREFIX=$prefix timeout 60 strace -f -qq -y -o "$root/calls" \
+    -e trace=fsync,unlink "$mesupdate" --yes >/dev/null 2>&1
+  calls=$(sed -nE 's/.*(fsync|unlink)\(([0-9]+<)?([^>]*)>?\) = 0$/\1 \3/p' "$root/calls" | paste -sd' ')
+  check $name "no flush of the folder between the new file's and the delete: $calls" \
+    grep -qF "fsync $folder/mes.arc_ fsync $folder unlink \"$prefix/dosdevices/c:/Mirkan/mes.arc\"" <<<"$calls"
+  finish $name
+}
+
+# stopped_at_first_fsync: one updater, stopped when it flushes its new file
+# (the old archive still open); sets pid (the updater) and tracer. Stopped
+# means: the new file is whole (the stream flushed just before the fsync)
+# and the process stays in a tracing stop.
+stopped_at_first_fsync() {
+  WINEPREFIX=$prefix timeout 60 "${traced[@]}" -e trace=fsync -e inject=fsync:signal=SIGSTOP:when=1 \
+    "$mesupdate" --yes >/dev/null 2>"$root/stopped.err" &
+  tracer=$!
+  local i seen=0 whole
+  whole=$(stat -c %s "$root/once.arc")
+  for i in $(seq 400); do
+    pid=$(pgrep -P "$(pgrep -P $tracer)" 2>/dev/null)
+    if [ -n "$pid" ] && [ "$(stat -c %s "$game/mes.arc_" 2>/dev/null)" = "$whole" ] &&
+       grep -qE '^State:\s+[tT]' "/proc/$pid/status" 2>/dev/null; then
+      seen=$((seen + 1))
+      [ $seen = 3 ] && return
+    else
+      seen=0
+    fi
+    sleep 0.05
+  done
+}
+
+# Another archive put in place while the updater works: mesarc refuses to
+# replace the archive it reads; one moved there anyway is not deleted, and
+# nothing is swapped.
+scenario_replaced_meanwhile() {
+  local name=mesarc-pack-during-update tracer pid
+  fresh $name
+  "$mesarc" extract "$root/old.arc" -o "$root/extracted" >/dev/null 2>&1
+  stopped_at_first_fsync
+  timeout 60 "$mesarc" pack "$root/extracted" -o "$game/mes.arc" --force >/dev/null 2>"$root/pack.err"
+  code=$?
+  kill -CONT "$pid"
+  wait "$tracer"
+  check $name "mesarc replaced the archive being updated (exit $code)" test "$code" != 0
+  check $name "no cause: $(cat "$root/pack.err")" grep -q 'in use by another mesupdate or mesarc' "$root/pack.err"
+  expect_patched $name
+  finish $name
+
+  name=archive-moved-in-during-update
+  fresh $name
+  printf 'a backup' >"$root/backup"
+  cp "$root/backup" "$root/backup.kept"
+  stopped_at_first_fsync
+  mv "$root/backup" "$game/mes.arc"
+  kill -CONT "$pid"
+  wait "$tracer"
+  code=$?
+  out=$(cat "$root/stopped.err")
+  expect_line $name "$DELETE_FAILED 32"
+  expect_line $name "$RENAME_FAILED 183"
+  expect_code $name 2
+  check $name "the archive moved in was deleted" cmp -s "$root/backup.kept" "$game/mes.arc"
+  finish $name
+}
+
+# Under umask 077 (or as root in the player's prefix) the new archive keeps
+# the old one's mode and owner, so the player can still read it.
+scenario_mode_and_owner() {
+  local name=mode-and-owner-kept
+  fresh $name
+  chmod 0644 "$game/mes.arc"
+  [ "$(id -u)" = 0 ] && chown 4321:4322 "$game/mes.arc"
+  out=$(umask 077; WINEPREFIX=$prefix timeout 60 "$mesupdate" --yes 2>&1 >/dev/null)
+  code=$?
+  expect_code $name 1
+  check $name "mode $(stat -c %a "$game/mes.arc"), expected 644" test "$(stat -c %a "$game/mes.arc")" = 644
+  if [ "$(id -u)" = 0 ]; then
+    check $name "owner $(stat -c %u:%g "$game/mes.arc")" test "$(stat -c %u:%g "$game/mes.arc")" = 4321:4322
+  fi
+  finish $name
+}
+
+# A game folder the player may write but not read (mode 0300) cannot be
+# opened for its flush: the update is flushed another way and reported done.
+scenario_unreadable_folder() {
+  local name=unreadable-game-folder as_player=()
+  fresh $name
+  if [ "$(id -u)" = 0 ]; then
+    chmod a+rx "$root"
+    chown -R nobody "$prefix"
+    as_player=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  fi
+  chmod 0300 "$game"
+  run $name "${as_player[@]}"
+  chmod 0755 "$game"
+  expect_line $name "$DONE"
+  expect_code $name 1
+  expect_patched $name
+  finish $name
+}
+
 make_references
 scenario_together 2 8
 scenario_together 3 8
@@ -273,6 +380,10 @@ scenario_fifos
 scenario_no_rename_noreplace
 scenario_signals
 scenario_mesarc_output
+scenario_flush_before_delete
+scenario_replaced_meanwhile
+scenario_mode_and_owner
+scenario_unreadable_folder
 
 echo "e2e-sharing: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,8 +1,9 @@
 // The sharing rules the Linux backend gives the program's files: what Windows
 // refuses with a sharing violation is refused here too, a new file is never
-// written through a name that was already there, a forced failure of a lock,
-// a removal or a folder flush fails the call, and a stop signal during the
-// write leaves no new file.
+// written through a name that was already there, a forced failure of a lock
+// or a removal fails the call (a failed folder flush never undoes a move),
+// mesarc replaces no file in use, and a stop signal during the write leaves
+// no new file.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "archive/MesArchive.h"
+#include "os/Console.h"
 #include "platform/MessageTexts.h"
 #include "os/System.h"
 #include "platform/posix/ErrorCodes.h"
@@ -150,7 +152,7 @@ TEST(FileSharingTest, NamesThatAreNoRegularFileAreRefusedWithoutWaiting) {
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
-TEST(FileSharingTest, AForcedFailureOfALockARemovalOrAFlushFailsTheCall) {
+TEST(FileSharingTest, AForcedFailureOfALockOrARemovalFailsTheCallAndAFlushNotTheMove) {
   TempDir dir;
   const std::string path = dir.Write("mes.arc", "archive");
   platform::System& sys = NativeSystem();
@@ -169,18 +171,49 @@ TEST(FileSharingTest, AForcedFailureOfALockARemovalOrAFlushFailsTheCall) {
   EXPECT_FALSE(sys.PathDelete(path.c_str()));
   EXPECT_TRUE(FileExists(path));
 
-  // The rename itself is done; only its flush failed, and so the move did.
+  // A folder that cannot be opened (mode 0300) is flushed through its file
+  // system; and once the rename is done, a flush that fails both ways is
+  // told, but the move stands.
   const std::string moved = dir.Path("moved");
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderSync, EIO);
-  EXPECT_FALSE(sys.PathMove(path.c_str(), moved.c_str()));
-  EXPECT_EQ(sys.LastError(), platform::kErrorWriteFault);
-  EXPECT_EQ(ReadFileBytes(moved), "archive");
+  platform::posix::TakeFailureDetail();
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderOpen, EACCES);
+  EXPECT_TRUE(sys.PathMove(path.c_str(), moved.c_str()));
+  EXPECT_EQ(platform::posix::TakeFailureDetail(), "");
+  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderSync, EIO, 2);
+  EXPECT_TRUE(sys.PathMove(moved.c_str(), path.c_str()));
+  EXPECT_EQ(ReadFileBytes(path), "archive");
+  EXPECT_EQ(platform::posix::TakeFailureDetail(),
+            "renamed " + moved + " to " + path + ", but " + dir.path() +
+                ": the folder could not be flushed to disk: Input/output error");
 
   // A stale file that cannot be removed is not written through.
   const std::string fresh = dir.Write("mes.arc_", "stale");
   platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
   EXPECT_EQ(sys.StreamCreate(fresh.c_str()), nullptr);
   EXPECT_EQ(ReadFileBytes(fresh), "stale");
+}
+
+// mesarc's output does not replace a file the updater is reading (its lock)
+// or another process holds open, as Windows refuses to replace an open file.
+TEST(FileSharingTest, NoFileInUseIsReplaced) {
+  TempDir dir;
+  const std::string path = dir.Write("mes.arc", "read");
+  const std::string packed = dir.Write("packed", "packed");
+  platform::System& sys = NativeSystem();
+  std::string why;
+  const platform::NativeHandle read = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  ASSERT_NE(read, platform::kInvalidHandle);
+  EXPECT_FALSE(platform::MoveOverFile(packed, path, &why));
+  EXPECT_EQ(why, path + ": in use by another mesupdate or mesarc");
+  sys.FileClose(read);
+  {
+    OtherHolder holder(path);
+    EXPECT_FALSE(platform::MoveOverFile(packed, path, &why));
+    EXPECT_EQ(why, path + ": held open by PID " + std::to_string(holder.pid()) + " (unit_tests)");
+  }
+  EXPECT_EQ(ReadFileBytes(path), "read");
+  EXPECT_TRUE(platform::MoveOverFile(packed, path, &why));
+  EXPECT_EQ(ReadFileBytes(path), "packed");
 }
 
 TEST(FileSharingTest, MoveNeverReplacesAndNeedsNoWritePermission) {

@@ -161,15 +161,20 @@ TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
 }
 
 // Only a leftover that is what this build writes is moved into place: a
-// partial one, a complete archive without the payloads, or one whose payload
-// differs by a byte is left as it was, and the archive is missing.
+// partial one, a complete archive without the payloads, one whose payload
+// differs by a byte, or one laid out otherwise than the update writes is
+// left as it was, and the archive is missing.
 TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapOnlyWithAPatchedLeftover) {
   archive_test::ArchiveBuilder patched_builder;
   patched_builder.AddSized("A.MES", 10, 1).AddSized("T27C.MES__", 20, 2);
+  // An old entry whose data would lie over the index, as a torn index reads.
+  archive_test::ArchiveBuilder torn_builder;
+  torn_builder.AddPointing("A.MES", 10, 4).AddSized("T27C.MES__", 20, 2);
   std::string altered;
   for (const PatchSetEntry& entry : PatchSet::kEntries) {
     std::string payload = ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" + entry.name);
     patched_builder.Add(entry.name, payload);
+    torn_builder.Add(entry.name, payload);
     altered = payload;
   }
   const std::string patched = patched_builder.Build();
@@ -180,6 +185,7 @@ TEST_F(UpdaterAppTest, FinishesAnInterruptedSwapOnlyWithAPatchedLeftover) {
       patched.substr(0, patched.size() - 1),
       unpatched,
       patched.substr(0, patched.size() - altered.size()) + altered,
+      torn_builder.Build(),
   };
   for (const std::string& leftover : refused) {
     system_.messages.clear();

@@ -168,7 +168,7 @@ bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std:
   }
   OutputFile out(path);
   if (!out.Open() || !out.Write(text.data(), text.size()) || !out.Commit()) {
-    PrintError(shown + ": cannot be written: " + out.Cause());
+    PrintError(NotWritten(shown, out));
     return false;
   }
   *note = ", their order to " + shown;
@@ -456,7 +456,7 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
     written = CopyRange(&archive, archive.examination.entries[restored[i].position], &out);
   }
   if (!written || !out.Commit()) {
-    PrintError(output + ": cannot be written: " + out.Cause());
+    PrintError(NotWritten(output, out));
     return kExitProblems;
   }
   const std::size_t dropped = archive.examination.entries.size() - restored.size();

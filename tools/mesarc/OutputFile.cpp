@@ -52,10 +52,10 @@ bool OutputFile::Commit() {
   const bool closed = std::fclose(file_) == 0;
   if (!closed) Fail();
   file_ = nullptr;
-  std::error_code error;
-  if (synced && closed) std::filesystem::rename(temporary_, target_, error);
-  if (error && cause_.empty()) cause_ = error.message();
-  ok_ = synced && closed && !error;
+  std::string why;
+  const bool moved = synced && closed && platform::MoveOverFile(temporary_, target_, &why);
+  if (synced && closed && !moved && cause_.empty()) cause_ = why;
+  ok_ = moved;
   if (ok_) owns_temporary_ = false;  // it is the target now
   if (!ok_) Discard();
   return ok_;
@@ -70,6 +70,10 @@ void OutputFile::Discard() {
   if (owns_temporary_) std::filesystem::remove(temporary_, error);
   owns_temporary_ = false;
   ok_ = false;
+}
+
+std::string NotWritten(const std::string& shown, const OutputFile& out) {
+  return shown + ": cannot be written" + (out.Cause().empty() ? "" : ": " + out.Cause());
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

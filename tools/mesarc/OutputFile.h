@@ -44,6 +44,9 @@ class OutputFile {
   std::string cause_;
 };
 
+// "SHOWN: cannot be written", and why when the output knows.
+std::string NotWritten(const std::string& shown, const OutputFile& out);
+
 // Whether two paths name the same existing file (device and inode, or the
 // platform's file index).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

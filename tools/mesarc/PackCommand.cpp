@@ -336,7 +336,7 @@ int PackCommand(const std::string& directory, const std::string& archive_path,
 
   OutputFile out(target);
   if (!out.Open() || !out.Write(packed.data(), packed.size()) || !out.Commit()) {
-    PrintError(archive_path + ": cannot be written: " + out.Cause());
+    PrintError(NotWritten(archive_path, out));
     return kExitProblems;
   }
   PrintLine(std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
