@@ -39,11 +39,12 @@ bool IsUserDefinedCode(const std::string& code) {
 }
 
 struct Lacking {
+  const char* name;
   std::u16string utf16;
   std::string utf8;
 };
 
-void PrintTo(const Lacking& c, std::ostream* out) { *out << c.utf8; }
+void PrintTo(const Lacking& c, std::ostream* out) { *out << c.name; }
 
 class CodePageAliasTest : public ::testing::TestWithParam<Lacking> {};
 
@@ -59,7 +60,8 @@ TEST_P(CodePageAliasTest, TakesOneUserDefinedCodeThatReadsBackAsTheCharacter) {
   EXPECT_EQ(Aliased(c.utf16), code);
   EXPECT_EQ(Utf8Of(path), "C:\\" + c.utf8 + "\\x");
   EXPECT_EQ(Cp932ToUtf8Lossy(path + "\x80"), "C:\\" + c.utf8 + "\\x\xEF\xBF\xBD");
-  // The strict conversions the tools use still refuse it.
+  // The strict conversions the tools use still refuse it (the user-defined
+  // range has its natural codes there).
   std::string cp932;
   if (c.utf8 != "\xEE\x80\x80") {
     EXPECT_FALSE(Utf16LeToCp932(Utf16Le(c.utf16), &cp932));
@@ -69,11 +71,14 @@ TEST_P(CodePageAliasTest, TakesOneUserDefinedCodeThatReadsBackAsTheCharacter) {
 
 INSTANTIATE_TEST_SUITE_P(
     CharactersShiftJisLacks, CodePageAliasTest,
-    ::testing::Values(Lacking{u"\u00E9", "\xC3\xA9"},                 // é
-                      Lacking{u"\u00A5", "\xC2\xA5"},                 // ¥, which iconv would make '\'
-                      Lacking{u"\u301C", "\xE3\x80\x9C"},             // 〜, taken one way only
-                      Lacking{u"\uE000", "\xEE\x80\x80"},             // the user-defined range itself
-                      Lacking{u"\U0001F600", "\xF0\x9F\x98\x80"}));  // a surrogate pair
+    ::testing::Values(Lacking{"e_acute", u"\u00E9", "\xC3\xA9"},
+                      // iconv would make it 0x5C, the byte of '\'
+                      Lacking{"yen_sign", u"\u00A5", "\xC2\xA5"},
+                      // iconv takes it one way only
+                      Lacking{"wave_dash", u"\u301C", "\xE3\x80\x9C"},
+                      Lacking{"user_defined_range", u"\uE000", "\xEE\x80\x80"},
+                      Lacking{"surrogate_pair", u"\U0001F600", "\xF0\x9F\x98\x80"}),
+    [](const ::testing::TestParamInfo<Lacking>& info) { return std::string(info.param.name); });
 
 TEST(CodePageAliasesTest, DifferentCharactersTakeDifferentCodesAndTextShiftJisHoldsKeepsItsBytes) {
   const std::string e = Aliased(u"\u00E9"), u = Aliased(u"\u00FC"), pua = Aliased(u"\uE000");
