@@ -29,7 +29,7 @@
 # | a Linux process (not Wine)  | delete refused (32), exit 2     | replaced, exit 1           | Wine does not see Linux processes' open files; the game under Wine is seen by both    |
 # | holds mes.arc open          |                                 |                            |                                                                                       |
 # | a folder name Shift-JIS     | its own name: C:\Games\Café     | its short name:            | Linux has no short names: the Linux build carries é as a Shift-JIS user-defined code  |
-# | cannot hold, in a message   | Mirkan\mes.arc                  | C:\Games\CAF_~ABC\mes.arc  | and turns it back for the files and the texts; the rest of the scenarios is compared  |
+# | cannot hold, in a message   | Mirkan\mes.arc                  | C:\Games\CAF_~RWY\mes.arc  | and turns it back for the files and the texts; the rest of the scenarios is compared  |
 #
 # Usage: differential_e2e.sh WIN_BIN_DIR NATIVE_BIN_DIR
 #   WIN_BIN_DIR holds mesupdate.exe and mbdriver.exe; NATIVE_BIN_DIR the
