@@ -10,11 +10,13 @@ std::string WinePrefixDirectory();
 
 // Maps a path as the program holds it (Shift-JIS bytes) to a host path.
 // "X:\..." resolves through <prefix>/dosdevices/x:, components separated by
-// '\' (double-byte aware), each converted to UTF-8 and matched case-
-// insensitively when no entry has the exact name; a path without a drive
-// letter is a POSIX path used as it is. Components that do not exist keep
-// their converted names, so a file about to be created maps too. Returns false
-// for paths that cannot be mapped (UNC paths, bytes that are not Shift-JIS).
+// '\' (double-byte aware), each converted to UTF-8 (the user-defined codes
+// that stand for characters Shift-JIS lacks turned back into them, see
+// Utf16LeToCp932WithAliases) and matched case-insensitively when no entry
+// has the exact name; a path without a drive letter is a POSIX path used as
+// it is. Components that do not exist keep their converted names, so a file
+// about to be created maps too. Returns false for paths that cannot be mapped
+// (UNC paths, bytes that are not Shift-JIS).
 bool MapWindowsPath(const char* path, std::string* host_path);
 
 }  // namespace platform::posix

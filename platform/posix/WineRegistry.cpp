@@ -116,13 +116,13 @@ bool AnsiToUnits(const char* ansi, std::u16string* units) {
   return true;
 }
 
-// UTF-16LE as stored to Shift-JIS; false when a character has no Shift-JIS
-// form. The Windows build then reaches a folder through its short name; Linux
-// has none, so such a value is refused as the Windows build refuses it when
-// no short name exists. An odd last byte is ignored.
+// UTF-16LE as stored to Shift-JIS. Where the Windows build reaches a folder
+// whose name Shift-JIS cannot hold through its short name, Linux has none: a
+// character Shift-JIS lacks takes a user-defined code instead, which the file
+// calls turn back into it. An odd last byte is ignored.
 bool UnitsToAnsi(std::string_view utf16le, std::string* ansi) {
   utf16le = utf16le.substr(0, utf16le.size() & ~std::size_t{1});
-  return Utf16LeToCp932(utf16le, ansi);
+  return Utf16LeToCp932WithAliases(utf16le, ansi);
 }
 
 }  // namespace
@@ -192,7 +192,8 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
   const std::string* bytes = &value->data;
   if (IsStringType(value->type)) {
     if (!UnitsToAnsi(value->data, &converted)) {
-      Record(what, what + " holds characters Shift-JIS cannot express (Linux has no short names)");
+      Record(what, what + " is not text Shift-JIS can hold (an unpaired surrogate, or more "
+                          "characters Shift-JIS lacks than its user-defined codes)");
       return kErrorNoUnicodeTranslation;
     }
     bytes = &converted;

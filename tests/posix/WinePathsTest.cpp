@@ -5,10 +5,13 @@
 #include <string>
 
 #include "os/System.h"
+#include "platform/posix/CodePage.h"
 #include "platform/posix/WinePaths.h"
 #include "posix/TempWinePrefix.h"
+#include "posix/Utf16Le.h"
 
 using platform::posix::MapWindowsPath;
+using platform::posix::Utf16LeToCp932WithAliases;
 
 namespace {
 
@@ -85,6 +88,30 @@ TEST_F(WinePathsTest, BackendFileCallsGoThroughTheMapping) {
   EXPECT_TRUE(std::filesystem::is_regular_file(folder_ + "/mes.arc_"));
   EXPECT_FALSE(system.PathExists("\\\\server\\share\\mes.arc"));
   EXPECT_EQ(system.LastError(), platform::kErrorPathNotFound);
+}
+
+// A folder Shift-JIS cannot name, as the registry reading gives it: each
+// character it lacks a user-defined code, turned back at every file call,
+// also when the code's second byte is 0x5C, the byte of '\'.
+TEST_F(WinePathsTest, ReachesFoldersShiftJisCannotNameThroughTheirAliases) {
+  prefix_.WriteFile("drive_c/Games/Caf\u00E9 Mirkan/mes.arc", "archive");
+  std::string cafe;
+  ASSERT_TRUE(Utf16LeToCp932WithAliases(Utf16Le(u"C:\\Games\\Caf\u00E9 Mirkan\\mes.arc"), &cafe));
+  EXPECT_EQ(Mapped(cafe), drive_ + "/Games/Caf\u00E9 Mirkan/mes.arc");
+  EXPECT_TRUE(platform::NativeSystem().PathExists(cafe.c_str()));
+
+  // Hangul syllables take the next codes, until one ends in 0x5C.
+  std::u16string name;
+  std::string code, utf8;
+  for (char16_t c = u'\uAC00'; code.size() != 2 || code[1] != '\\'; ++c) {
+    name.assign(1, c);
+    ASSERT_TRUE(Utf16LeToCp932WithAliases(Utf16Le(name), &code));
+  }
+  ASSERT_TRUE(platform::posix::Utf16LeToUtf8(Utf16Le(name), &utf8));
+  prefix_.WriteFile("drive_c/Games/" + utf8 + "/mes.arc", "archive");
+  const std::string path = "C:\\Games\\" + code + "\\mes.arc";
+  EXPECT_EQ(Mapped(path), drive_ + "/Games/" + utf8 + "/mes.arc");
+  EXPECT_TRUE(platform::NativeSystem().PathExists(path.c_str()));
 }
 
 TEST(WinePrefixTest, ReadsTheEnvironmentAtEachCall) {

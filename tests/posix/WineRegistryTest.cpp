@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/RegistryKey.h"
+#include "platform/posix/CodePage.h"
 #include "platform/posix/WineRegistry.h"
 #include "posix/TempWinePrefix.h"
 
@@ -49,15 +50,33 @@ class WineRegistryTest : public ::testing::Test {
 
   // "type:hex bytes", asking for the size first as callers do; "error N".
   std::string Value(NativeHandle key, const char* name) {
-    std::uint32_t type = 0, size = 0;
-    std::int32_t status = WineRegistryQuery(key, name, &type, nullptr, &size);
-    std::string data(size, '\x55');
-    if (status == kOk) {
-      status = WineRegistryQuery(key, name, nullptr, reinterpret_cast<unsigned char*>(data.data()),
-                                 &size);
-    }
+    std::uint32_t type = 0;
+    std::string data;
+    const std::int32_t status = Query(key, name, &type, &data);
     if (status != kOk) return "error " + std::to_string(status);
-    return std::to_string(type) + ":" + Hex(data.substr(0, size));
+    return std::to_string(type) + ":" + Hex(data);
+  }
+
+  // A string value read back as the file calls read a path: "error N" when
+  // the query fails.
+  std::string Text(NativeHandle key, const char* name) {
+    std::uint32_t type = 0;
+    std::string data, utf8;
+    const std::int32_t status = Query(key, name, &type, &data);
+    if (status != kOk) return "error " + std::to_string(status);
+    return platform::posix::Cp932ToUtf8(data, &utf8) ? utf8 : "not Shift-JIS";
+  }
+
+  std::int32_t Query(NativeHandle key, const char* name, std::uint32_t* type, std::string* data) {
+    std::uint32_t size = 0;
+    std::int32_t status = WineRegistryQuery(key, name, type, nullptr, &size);
+    data->assign(size, '\x55');
+    if (status == kOk) {
+      status = WineRegistryQuery(key, name, nullptr,
+                                 reinterpret_cast<unsigned char*>(data->data()), &size);
+    }
+    data->resize(size);
+    return status;
   }
 
   TempWinePrefix prefix_;
@@ -91,10 +110,13 @@ TEST_F(WineRegistryTest, ReturnsStringsInCodePage932AndOtherTypesRaw) {
   EXPECT_EQ(Value(key, "SzNoNul"), "1:433a5c955c");
   EXPECT_EQ(Value(key, "Odd"), "1:41");
   // Characters iconv would take one way only (the yen sign to 0x5C, a path
-  // separator once read back; the wave dash to the full-width tilde) are
-  // refused, as Windows refuses them without a short name.
-  EXPECT_EQ(Value(key, "Yen"), "error 1113");
-  EXPECT_EQ(Value(key, "WaveDash"), "error 1113");
+  // separator once read back; the wave dash to the full-width tilde) take
+  // user-defined codes, which read back as themselves.
+  const std::string yen = Value(key, "Yen");
+  EXPECT_EQ(yen.substr(0, 20), "1:" + Hex("C:\\Games\\")) << yen;
+  EXPECT_TRUE(yen.substr(20, 2) >= "f0" && yen.substr(20, 2) <= "f9") << yen;
+  EXPECT_EQ(Text(key, "Yen"), "C:\\Games\\\u00A5Mirkan\0"s);
+  EXPECT_EQ(Text(key, "WaveDash"), "C:\\\u301C\0"s);
 }
 
 TEST_F(WineRegistryTest, FollowsTheBufferRulesOfRegQueryValueEx) {
@@ -219,9 +241,11 @@ TEST_F(WineRegistryTest, ReadsTheKeysAWine8PrefixWrote) {
   EXPECT_EQ(Value(key, "Count"), "4:78563412");
   EXPECT_EQ(Value(key, "Blob"),
             "3:00ff10abcdef0102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
-  // é has no Shift-JIS form and Linux has no short names: refused, as the
-  // Windows build refuses a value it cannot reach losslessly.
-  EXPECT_EQ(Value(key, "Name"), "error 1113");
+  // é has no Shift-JIS form: both take the one user-defined code that
+  // stands for it in this process.
+  const std::string name = Value(key, "Name");
+  EXPECT_EQ(name.substr(6, 4), name.substr(12, 4)) << name;
+  EXPECT_EQ(Text(key, "Name"), "fr\u00E9d\u00E9\u88681a\0"s);
   EXPECT_EQ(Value(key, "Quote"), "1:" + Hex("say \"hi\" \\\\ back\\slash") + "00");
   // %ProgramFiles%\velk\ミルカナ\表示\bin over three hex(2) lines, no NUL.
   EXPECT_EQ(Value(key, "ExpandNoNul"),
