@@ -74,11 +74,20 @@ std::string WhyNothingWasAsked() {
          "run mesupdate in a terminal";
 }
 
+std::string g_note_under_next_dialog;
+
+// The message with the noted English line under its text, for the dialog only.
+ShownMessage WithNote(const ShownMessage& message) {
+  ShownMessage shown = message;
+  if (!g_note_under_next_dialog.empty()) shown.text += "\n\n" + g_note_under_next_dialog;
+  return shown;
+}
+
 // The dialog's answer, or nothing when no dialog ran.
 bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer) {
   const DesktopDialog& dialog = InstalledDesktopDialog();
   if (dialog.path.empty()) return false;
-  const int status = RunProgram(dialog.path, DialogArguments(dialog.program, message));
+  const int status = RunProgram(dialog.path, DialogArguments(dialog.program, WithNote(message)));
   if (status < 0) return false;
   if (message.style != MessageStyle::kQuestion) *answer = MessageAnswer::kOk;
   else *answer = status == 0 ? MessageAnswer::kYes : MessageAnswer::kNo;
@@ -174,7 +183,21 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
     }
   }
   if (question) RecordAnswer(answer);
+  g_note_under_next_dialog.clear();
   return answer;
+}
+
+void NoteUnderNextDialog(std::string line) { g_note_under_next_dialog = std::move(line); }
+
+bool CanAnswerOnInput() { return PlayerCanAnswerOnInput(); }
+
+bool AsksOnDesktop(std::string* path, DialogProgram* program) {
+  if (PlayerCanAnswerOnInput() || AnsweringQuestionsYes() || !DesktopSession()) return false;
+  const DesktopDialog& dialog = InstalledDesktopDialog();
+  if (dialog.path.empty()) return false;
+  *path = dialog.path;
+  *program = dialog.program;
+  return true;
 }
 
 void TellPlayer(const std::string& line) {
