@@ -3,6 +3,7 @@
 #   mesupdate-VERSION-win32.zip           mesupdate.exe, mesarc.exe, README.txt
 #                                         (players' guide), LICENSE.txt
 #   mesupdate-VERSION-linux-x86_64.tar.gz bin/mesupdate, bin/mesarc,
+#                                         share/applications/mesupdate.desktop,
 #                                         share/doc/mesupdate/{README.md,LICENSE}
 #   SHA256SUMS                            check with: cd dist && sha256sum -c SHA256SUMS
 # The version is the one in CMakeLists.txt. Every date inside the packages is
