@@ -126,5 +126,6 @@ constexpr char kStateDamaged[] = "damaged";
 constexpr char kStateLeftover[] = "interrupted update (mes.arc_)";
 
 inline std::string Updated(const std::string& archive) { return "updated " + archive; }
+constexpr char kAnswerNo[] = "the answer was No: nothing was changed";
 
 }  // namespace entry_text

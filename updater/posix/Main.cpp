@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   // Stopped after it: the answer was No.
   if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled(location);
   if (result == kExitStopped && platform::posix::QuestionAsked()) {
-    platform::posix::TellPlayer("the answer was No: nothing was changed");
+    platform::posix::TellPlayer(entry_text::kAnswerNo);
   }
   if (result == kExitUpdated && location.found) {
     std::printf("%s\n", entry_text::Updated(location.copy.archive).c_str());
