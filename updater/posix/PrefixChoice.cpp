@@ -1,5 +1,8 @@
 #include "updater/posix/PrefixChoice.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,14 +64,20 @@ std::vector<std::string> ListLines(const std::vector<GameCopy>& copies) {
   return lines;
 }
 
-// One bounded line from standard input; the rest of a longer line is left.
+// One bounded line from standard input, a byte at a time and past any
+// buffer, so that the question after it reads the next line whatever way it
+// reads. False at the end of input, or when the line is longer than any
+// number of the list (the rest is left unread).
 bool ReadAnswer(std::string* answer) {
-  int c;
-  while ((c = std::getchar()) != EOF && c != '\n') {
+  for (;;) {
+    char c;
+    const ssize_t got = read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return !answer->empty();
+    if (c == '\n') return true;
     if (answer->size() == kLongestAnswer) return false;
-    answer->push_back(static_cast<char>(c));
+    answer->push_back(c);
   }
-  return c != EOF || !answer->empty();
 }
 
 int ChooseOnTerminal(const std::vector<GameCopy>& copies) {
