@@ -16,7 +16,7 @@ build=$root/build/fuzz
 minutes=${1:-60}
 seconds=${FUZZ_SECONDS:-$((minutes * 60))}
 runs=${FUZZ_RUNS:-10000000}
-targets=${FUZZ_TARGETS:-archive regfile winepath codepage mesarc}
+targets=${FUZZ_TARGETS:-archive regfile winepath codepage mesarc launcherconfig}
 work=${FUZZ_WORK:-$build/corpus}
 jobs=${JOBS:-2}
 

@@ -10,15 +10,16 @@ selection=${1:-all}
 case "$selection" in
   demo)
     # The Linux build configures its tests too (googletest) unless told not to;
-    # the demo turns them off, so a compiler, CMake and CLI11 are enough.
-    packages=(cmake make g++ libcli11-dev)
+    # the demo turns them off, so a compiler, CMake, CLI11 and yaml-cpp (the
+    # Lutris game files) are enough.
+    packages=(cmake make g++ libcli11-dev libyaml-cpp-dev)
     ;;
   all)
     packages=(
       cmake make g++ googletest file python3 locales
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 qemu-user-static
       wine wine32:i386 wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic zenity
-      clang libclang-rt-14-dev libcli11-dev strace
+      clang libclang-rt-14-dev libcli11-dev libyaml-cpp-dev libbenchmark-dev strace
     )
     ;;
   *)

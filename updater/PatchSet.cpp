@@ -80,3 +80,22 @@ bool CarriesPatchSet(const char* path) {
                                 })
       .Patched();
 }
+
+ArchiveState ExamineInstalledArchive(const char* path) {
+  std::vector<archive::ExpectedPayload> payloads;
+  SizedInputFile file;
+  std::string head;
+  if (!LoadPatchSetPayloads(&payloads) || !file.OpenForRead(path) ||
+      !ReadIndexBytes(&file, &head)) {
+    return ArchiveState::kDamaged;
+  }
+  const archive::Examination examination = archive::ExamineArchive(head, file.GetSize());
+  if (!archive::ReaderAccepts(examination)) return ArchiveState::kDamaged;
+  const archive::PayloadCheck check = archive::CheckPayloads(
+      examination, payloads, [&file](std::uint64_t offset, std::uint32_t size, std::string* out) {
+        return ReadAt(&file, offset, size, out);
+      });
+  if (check.read_failed) return ArchiveState::kDamaged;
+  if (check.Patched()) return ArchiveState::kPatched;
+  return check.SameCount() == 0 ? ArchiveState::kOriginal : ArchiveState::kPartlyPatched;
+}

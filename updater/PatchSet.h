@@ -34,3 +34,9 @@ bool LoadPatchSetPayloads(std::vector<archive::ExpectedPayload>* payloads,
 // payload of the patch set byte for byte under its name (what `mesarc
 // status` calls patched).
 bool CarriesPatchSet(const char* path);
+
+// What an installed archive holds, for a player choosing between copies.
+enum class ArchiveState { kOriginal, kPartlyPatched, kPatched, kDamaged };
+// Silently: kDamaged when the reader would refuse the file (or it cannot be
+// read), otherwise how many of the patch set's payloads it carries.
+ArchiveState ExamineInstalledArchive(const char* path);

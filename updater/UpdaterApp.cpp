@@ -52,21 +52,23 @@ std::int32_t UpdaterApp::Run() {
   return kExitUpdated;
 }
 
+bool UpdaterApp::ReadArchivePath() { return ReadGameArchivePath(archive_path_); }
+
 // The key is closed when this returns, before the player is asked anything.
-bool UpdaterApp::ReadArchivePath() {
+bool ReadGameArchivePath(char* archive_path) {
   RegistryKey key;
   if (!key.Open(platform::kHkeyLocalMachine, kGameKey, platform::kKeyAllAccess)) return false;
   std::uint32_t type = 0;
   std::uint32_t size = kMaxPath;
-  if (!key.QueryValue(kInstallPathValue, &type, reinterpret_cast<unsigned char*>(archive_path_),
+  if (!key.QueryValue(kInstallPathValue, &type, reinterpret_cast<unsigned char*>(archive_path),
                       &size)) {
     return false;
   }
   // A value that fills the buffer without a NUL, or leaves no room for the
   // archive's name and the new file's underscore, names no usable folder.
-  if (std::memchr(archive_path_, '\0', kMaxPath) == nullptr) return false;
-  if (std::strlen(archive_path_) + std::strlen(kArchiveName) > kLongestArchivePath) return false;
-  std::strcat(archive_path_, kArchiveName);
+  if (std::memchr(archive_path, '\0', kMaxPath) == nullptr) return false;
+  if (std::strlen(archive_path) + std::strlen(kArchiveName) > kLongestArchivePath) return false;
+  std::strcat(archive_path, kArchiveName);
   return true;
 }
 

@@ -37,3 +37,9 @@ class UpdaterApp : public AppBase {
 
   char archive_path_[kMaxPath];
 };
+
+// The archive's path as the registry names it (InstPath and the archive's
+// name, in Shift-JIS) into archive_path, which holds kMaxPath bytes: the
+// updater's own lookup, which the Linux entry also uses to tell prefixes
+// apart. False when the key, the value or a usable path is missing.
+bool ReadGameArchivePath(char* archive_path);

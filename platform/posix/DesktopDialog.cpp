@@ -85,6 +85,15 @@ std::string WhyNothingWasAsked(const std::string& failure) {
          "run mesupdate in a terminal";
 }
 
+std::string g_note_under_next_dialog;
+
+// The message with the noted English line under its text, for the dialog only.
+ShownMessage WithNote(const ShownMessage& message) {
+  ShownMessage shown = message;
+  if (!g_note_under_next_dialog.empty()) shown.text += "\n\n" + g_note_under_next_dialog;
+  return shown;
+}
+
 // The first line that is not blank of what a program wrote on standard error, shortened.
 std::string FirstLine(const std::string& errors) {
   const std::size_t begin = std::min(errors.find_first_not_of(" \t\r\n"), errors.size());
@@ -98,7 +107,7 @@ std::string FirstLine(const std::string& errors) {
 bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer, std::string* failure) {
   const DesktopDialog& dialog = InstalledDesktopDialog();
   if (dialog.path.empty()) return false;
-  const ProgramRun run = RunDialogProgram(dialog.path, DialogArguments(dialog.program, message));
+  const ProgramRun run = RunDialogProgram(dialog.path, DialogArguments(dialog.program, WithNote(message)));
   const bool question = message.style == MessageStyle::kQuestion;
   const DialogExit exit = ReadDialogExit(run);
   if (exit == DialogExit::kFailed) {
@@ -294,7 +303,21 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
     }
   }
   if (question) RecordAnswer(answer);
+  g_note_under_next_dialog.clear();
   return answer;
+}
+
+void NoteUnderNextDialog(std::string line) { g_note_under_next_dialog = std::move(line); }
+
+bool CanAnswerOnInput() { return PlayerCanAnswerOnInput(); }
+
+bool AsksOnDesktop(std::string* path, DialogProgram* program) {
+  if (PlayerCanAnswerOnInput() || AnsweringQuestionsYes() || !DesktopSession()) return false;
+  const DesktopDialog& dialog = InstalledDesktopDialog();
+  if (dialog.path.empty()) return false;
+  *path = dialog.path;
+  *program = dialog.program;
+  return true;
 }
 
 void TellPlayer(const std::string& line) {

@@ -54,6 +54,18 @@ std::string FindOnPath(const char* name);
 MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
                                 CaptionEncoding caption_encoding, MessageStyle style);
 
+// An English line the next message shows under its text when it comes as a
+// desktop dialog (the Japanese text first and unchanged; the record keeps
+// only that). A terminal has the line on standard error instead, from
+// whoever noted it. Any message clears it.
+void NoteUnderNextDialog(std::string line);
+
+// Whether the player can answer on standard input (a terminal, or a pipe or
+// file of answers).
+bool CanAnswerOnInput();
+// Whether questions now go to a desktop dialog, and then which program.
+bool AsksOnDesktop(std::string* path, DialogProgram* program);
+
 // "mesupdate: <line>" on standard error; with no terminal around, also in the
 // journal through logger, where a player who started it from the desktop can
 // find it.

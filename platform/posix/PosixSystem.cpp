@@ -66,11 +66,14 @@ class PosixSystem final : public System {
 
   MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
                             MessageStyle style) override {
+    // With the message about a file failure, its cause in Unix words: under
+    // its text in a desktop dialog, after it on standard error. A failure
+    // nobody reported (a probe) is forgotten once the question comes.
+    std::string detail = posix::TakeFailureDetail();
+    if (style == MessageStyle::kQuestion) detail.clear();
+    if (!detail.empty()) posix::NoteUnderNextDialog(detail);
     const MessageAnswer answer = posix::ShowPlayerMessage(text, caption, encoding, style);
-    // After the message about a file failure, its cause in Unix words. A
-    // failure nobody reported (a probe) is forgotten once the question comes.
-    const std::string detail = posix::TakeFailureDetail();
-    if (!detail.empty() && style != MessageStyle::kQuestion) posix::TellPlayer(detail);
+    if (!detail.empty()) posix::TellPlayer(detail);
     // Yes starts the work on the files: from here a stop signal waits for a safe point.
     if (style == MessageStyle::kQuestion && answer == MessageAnswer::kYes) {
       posix::HoldStopSignals();

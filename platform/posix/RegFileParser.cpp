@@ -242,13 +242,49 @@ char16_t FoldUnit(char16_t c) {
   return c;
 }
 
+// The components folded and joined by one '\\', empty ones dropped: in one
+// pass, as every section of a file goes through it.
+void NormalizePathInto(std::u16string_view path, std::u16string* joined_out) {
+  std::u16string& joined = *joined_out;
+  joined.clear();
+  bool separator = false;
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      separator = !joined.empty();
+      continue;
+    }
+    if (separator) joined.push_back(u'\\');
+    separator = false;
+    joined.push_back(FoldUnit(c));
+  }
+}
+
 std::u16string NormalizedPath(std::u16string_view path) {
   std::u16string joined;
-  for (const std::u16string& component : SplitRegistryPath(path)) {
-    if (!joined.empty()) joined.push_back(u'\\');
-    joined += FoldRegistryName(component);
-  }
+  NormalizePathInto(path, &joined);
   return joined;
+}
+
+// Where DecodeEscaped would stop, without decoding: an escaped byte never
+// ends the text, and a UTF-8 sequence never holds an ASCII byte.
+bool SkipEscaped(std::string_view s, std::size_t* pos, char end) {
+  for (std::size_t i = *pos; i < s.size(); ++i) {
+    if (s[i] == '\\') {
+      if (++i == s.size()) return false;
+      continue;
+    }
+    if (s[i] == end) {
+      *pos = i + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A value of a key that is not kept: only a hex list continued with a
+// trailing '\\' takes further lines, so only those are parsed.
+void SkipValueData(std::string_view s, std::size_t i, LineReader* lines, RegFileValue* scratch) {
+  if (s.substr(i, 4) == "hex:" || s.substr(i, 4) == "hex(") ParseValueData(s, i, lines, scratch);
 }
 
 }  // namespace
@@ -280,6 +316,8 @@ bool RegFile::ParseText(std::string_view text, const std::u16string_view* path32
   // Known once the architecture is: at the first section.
   std::u16string only;
   RegFileValue scratch;
+  // Reused from section to section: a prefix's file has thousands.
+  std::u16string section, normalized;
   while (lines.Next(&line)) {
     std::size_t i = 0;
     SkipSpaces(line, &i);
@@ -290,11 +328,11 @@ bool RegFile::ParseText(std::string_view text, const std::u16string_view* path32
         before_keys = false;
         key = nullptr;
         discarding = false;
-        std::u16string name;
+        section.clear();
         ++i;
         // A malformed section drops its values rather than filing them elsewhere.
-        if (!DecodeEscaped(line, &i, ']', &name)) break;
-        std::u16string normalized = NormalizedPath(name);
+        if (!DecodeEscaped(line, &i, ']', &section)) break;
+        NormalizePathInto(section, &normalized);
         if (!path32 || normalized == only) {
           key = AddKey(normalized);
           break;
@@ -312,12 +350,18 @@ bool RegFile::ParseText(std::string_view text, const std::u16string_view* path32
         if (!key && !discarding) break;
         std::u16string name;
         bool is_default = line[i++] == '@';
-        if (!is_default && !DecodeEscaped(line, &i, '"', &name)) break;
+        const bool named = is_default || (key ? DecodeEscaped(line, &i, '"', &name)
+                                              : SkipEscaped(line, &i, '"'));
+        if (!named) break;
         SkipSpaces(line, &i);
         if (i == line.size() || line[i] != '=') break;
         ++i;
         SkipSpaces(line, &i);
-        if (!ParseValueData(line, i, &lines, &scratch) || !key) break;
+        if (!key) {
+          SkipValueData(line, i, &lines, &scratch);
+          break;
+        }
+        if (!ParseValueData(line, i, &lines, &scratch)) break;
         key->values[FoldRegistryName(name)] = std::move(scratch);
         break;
       }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -70,9 +71,14 @@ std::string ResolveEntry(const std::string& directory, const std::string& name, 
   return *exists ? best : name;
 }
 
+std::optional<std::string> g_chosen_prefix;
+
 }  // namespace
 
+void UseWinePrefix(const std::string& directory) { g_chosen_prefix = directory; }
+
 std::string WinePrefixDirectory() {
+  if (g_chosen_prefix) return *g_chosen_prefix;
   const char* prefix = std::getenv("WINEPREFIX");
   if (prefix && *prefix) return prefix;
   const char* home = std::getenv("HOME");
@@ -107,8 +113,10 @@ bool MapWindowsPath(const char* path, std::string* host_path) {
     names.push_back(std::move(utf8));
   }
 
+  const std::string prefix = WinePrefixDirectory();
+  if (prefix.empty()) return false;
   // Wine keeps each drive as a symbolic link <prefix>/dosdevices/<letter>:.
-  std::string host = WinePrefixDirectory() + "/dosdevices/" + AsciiLower(windows[0]) + ":";
+  std::string host = prefix + "/dosdevices/" + AsciiLower(windows[0]) + ":";
   bool exists = true;
   for (const std::string& name : names) {
     // Below a missing entry nothing exists, so there is nothing to look up.

@@ -5,8 +5,13 @@
 
 namespace platform::posix {
 
+// The prefix the program entry chose (UseWinePrefix); before it chooses,
 // $WINEPREFIX, or $HOME/.wine when that is unset.
 std::string WinePrefixDirectory();
+// The entry decides which prefix the backend works in (an option, the
+// environment, or a search of the Wine managers' folders). "" means none: the
+// registry then holds nothing and drive letters name no file.
+void UseWinePrefix(const std::string& directory);
 
 // Maps a path as the program holds it (Shift-JIS bytes) to a host path.
 // "X:\..." resolves through <prefix>/dosdevices/x:, components separated by

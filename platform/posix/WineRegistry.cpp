@@ -84,6 +84,10 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
 const RegFileKey* LoadKey(const std::u16string& path, std::shared_ptr<const RegFile>* file) {
   const std::string what = ShownKey(path);
   const std::string prefix = WinePrefixDirectory();
+  if (prefix.empty()) {
+    Record(what, "no Wine prefix holds the game");
+    return nullptr;
+  }
   const std::string reg_path = prefix + "/system.reg";
   std::string text;
   if (!ReadWholeFile(reg_path, &text)) {

@@ -53,7 +53,13 @@ STUB
 chmod +x "$root/bin-none/logger" "$root/bin-kde/kdialog"
 ln -s "$root/bin-none/logger" "$root/bin-zenity/logger"
 ln -s "$root/bin-none/logger" "$root/bin-kde/logger"
-ln -s "$zenity" "$root/bin-zenity/zenity"
+# zenity itself, after noting its arguments (what the dialog shows).
+cat >"$root/bin-zenity/zenity" <<STUB
+#!/bin/sh
+for argument; do printf '[%s]' "\$argument"; done >>"$root/zenity-args"; echo >>"$root/zenity-args"
+exec "$zenity" "\$@"
+STUB
+chmod +x "$root/bin-zenity/zenity"
 ln -s "$zenity" "$root/bin-kde/zenity"
 
 setsid=$(command -v setsid)
@@ -64,7 +70,7 @@ timeout=$(command -v timeout)
 launch() {
   local bin=$1
   shift
-  rm -f "$record" "$journal" "$root/kdialog-args"
+  rm -f "$record" "$journal" "$root/kdialog-args" "$root/zenity-args"
   window= dialog_pid=
   env "$@" PATH="$bin" WINEPREFIX="$prefix" MESUPDATE_DIALOG_RECORD="$record" \
     "$setsid" -w "$mesupdate" </dev/null >/dev/null 2>"$root/stderr" &
@@ -117,6 +123,9 @@ shoot() {
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1" 2>/dev/null ||
     echo "  (screenshot $1 failed)"
 }
+
+# holds FILE TEXT: FILE contains TEXT, lines and all.
+holds() { [[ "$(cat "$1" 2>/dev/null)" == *"$2"* ]]; }
 
 expect_equal() {  # NAME WHAT ACTUAL EXPECTED
   [ "$3" = "$4" ] || report_mismatch "$1" "$2 was:" "$3" "$4"
@@ -181,6 +190,9 @@ scenario_failure_explained() {
   expect_equal $name "the record" "$shown" "$ASKED${NL}ANSWER${TAB}yes$NL$deleted$NL$renamed"
   local read_only="$game/mes.arc: mode 0444: read-only"
   local in_the_way="cannot rename $game/mes.arc_ to $game/mes.arc: File exists"
+  # The dialog shows the cause under the Japanese text, which comes first, unchanged.
+  check $name "the cause not under the message in the dialog" \
+    holds "$root/zenity-args" "[--text=Mes.arc の削除に失敗しました。 5$NL$NL$read_only]"
   expect_equal $name "stderr" "$err" "mesupdate: $read_only${NL}mesupdate: $in_the_way"
   expect_equal $name "the journal" "$(cat "$journal")" "-t|mesupdate|--|$read_only|$NL-t|mesupdate|--|$in_the_way|"
   check $name "read-only archive changed" cmp -s "$old" "$game/mes.arc"
@@ -263,6 +275,57 @@ scenario_piped_answer_on_desktop() {
   finish $name
 }
 
+# Without WINEPREFIX the updater searches the Wine managers' folders of HOME.
+# launch_searching HOME: as launch, in no prefix; standard output to a file.
+launch_searching() {
+  rm -f "$record" "$journal" "$root/zenity-args"
+  window= dialog_pid=
+  env -u WINEPREFIX PATH="$root/bin-zenity" HOME="$1" MESUPDATE_DIALOG_RECORD="$record" \
+    "$setsid" -w "$mesupdate" </dev/null >"$root/stdout" 2>"$root/stderr" &
+  pid=$!
+}
+
+# Two copies: a list dialog; the one chosen is updated, and the question
+# says which copy it is under the Japanese text.
+scenario_desktop_choose_copy() {
+  local name=desktop-choose-copy; scenario_ok=1
+  local home=$root/$name-home
+  root=$home make_prefix .wine win32 'C:\\Mirkan' Mirkan
+  make_archive "$game/mes.arc"; cp "$game/mes.arc" "$root/$name.wine.old"
+  local wine_game=$game
+  root=$home/Games make_prefix mirkan win64 'C:\\Mirkan' Mirkan 'Software\\Wow6432Node\\velk\\MIRKAN'
+  make_archive "$game/mes.arc"; old=$root/$name.old; cp "$game/mes.arc" "$old"
+  launch_searching "$home"
+  # The list's cursor starts on the first row: Down chooses the second.
+  answer $name mesupdate Down && press Return && answer $name mesupdate alt+y && answer $name mesupdate Return
+  finish_run
+  check $name "exit code $code, expected 1" test "$code" = 1
+  check $name "no list dialog" grep -qF "[--list][--text=The game is installed in several Wine prefixes. Choose the copy to update:]" "$root/zenity-args"
+  check $name "the list's rows" grep -qF "[1][Wine][$wine_game][original][$home/.wine][2][Lutris][$game][original][$prefix]" "$root/zenity-args"
+  local found="the game is in the Lutris prefix $prefix; the archive to update: $game/mes.arc"
+  check $name "the copy not named under the question" \
+    holds "$root/zenity-args" "[--text=${QUESTION//\\n/$NL}$NL$NL$found]"
+  expect_equal $name "the record" "$shown" "$ASKED${NL}ANSWER${TAB}yes$NL$DONE"
+  expect_equal $name "stdout" "$(cat "$root/stdout")" "updated $game/mes.arc"
+  check $name "the chosen copy not updated" "$fixture" verify-update "$old" "$game/mes.arc" "$resources"
+  check $name "the other copy changed" cmp -s "$root/$name.wine.old" "$wine_game/mes.arc"
+  finish $name
+}
+
+# None found: the not-installed box says where the search looked and what to do.
+scenario_desktop_none_found() {
+  local name=desktop-none-found; scenario_ok=1
+  mkdir -p "$root/$name-home"
+  launch_searching "$root/$name-home"
+  answer $name mesupdate Return
+  finish_run
+  check $name "exit code $code, expected 255" test "$code" = 255
+  check $name "the places not under the message" holds "$root/zenity-args" \
+    "[--text=「ミルカナ」がインストールされていません。${NL}${NL}not installed: no Wine prefix names the game with its mes.arc (0 prefixes examined). Searched:${NL}  ~/.wine (Wine: a prefix)$NL"
+  check $name "--prefix not named in the dialog" grep -qF "if the game is installed in another Wine prefix, name it: mesupdate --prefix DIR]" "$root/zenity-args"
+  finish $name
+}
+
 scenario_yes_updates
 scenario_no_changes_nothing
 scenario_failure_explained
@@ -270,6 +333,8 @@ scenario_no_dialog_program
 scenario_dialog_in_any_locale
 scenario_kdialog_on_kde
 scenario_piped_answer_on_desktop
+scenario_desktop_choose_copy
+scenario_desktop_none_found
 
 echo "e2e-desktop: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

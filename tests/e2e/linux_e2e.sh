@@ -183,8 +183,14 @@ scenario_not_installed_explained() {
   expect_output "$name (no value)" "$NOT_INSTALLED$NL$head $prefix/system.reg of the Wine prefix $prefix (from \$WINEPREFIX): no value InstPath in HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN"
   check $name "exit code $code, expected 255" test "$code" = 255
 
+  # Without WINEPREFIX the Wine managers' folders are searched
+  # (prefix_search_e2e.sh): the lines say where, and what to do.
   out=$(env -u WINEPREFIX HOME="$root/$name-home" "$mesupdate" </dev/null 2>&1 >/dev/null)
-  expect_output "$name (~/.wine)" "$NOT_INSTALLED$NL$head $root/$name-home/.wine/system.reg of the Wine prefix $root/$name-home/.wine (~/.wine, as \$WINEPREFIX is unset): the prefix does not exist"
+  check $name "search: not the not-installed message first" test "$(head -1 <<<"$out")" = "$NOT_INSTALLED"
+  check $name "search: where it looked not said" \
+    grep -qx 'mesupdate: not installed: no Wine prefix names the game with its mes.arc (0 prefixes examined). Searched:' <<<"$out"
+  check $name "search: --prefix not named" \
+    test "$(tail -1 <<<"$out")" = "mesupdate: if the game is installed in another Wine prefix, name it: mesupdate --prefix DIR"
   finish $name
 }
 

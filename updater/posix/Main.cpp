@@ -1,11 +1,13 @@
 // The Linux entry. Unlike the Windows program, which ignores its command
 // line, this one is a Unix command: it reads its options first (-h/--help,
-// --version, -y/--yes; anything else is refused before any file is touched),
-// then hands AppMain the command-line text after the program's name and the
+// --version, -y/--yes, -p/--prefix DIR; anything else is refused before any
+// file is touched), settles which Wine prefix to work in (PrefixChoice), then
+// hands AppMain the command-line text after the program's name and the
 // show-default state, and exits with its result. When the game is not
-// installed it adds one English line on stderr saying where it looked; when
-// the answer was No, one saying that nothing was changed; when the archive
-// itself was refused, what it holds.
+// installed it adds English lines on stderr saying where it looked; when the
+// answer was No, one saying that nothing was changed; when the archive itself
+// was refused, what it holds; after an update, one on stdout naming the
+// archive updated.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,52 +28,22 @@
 #include "platform/posix/WinePaths.h"
 #include "platform/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
+#include "updater/posix/EntryTexts.h"
+#include "updater/posix/PrefixChoice.h"
 
 namespace {
 
 constexpr std::int32_t kShowDefault = 10;
 constexpr int kExitUsage = 2;
 constexpr std::int32_t kExitStopped = -1;
-
-constexpr char kUsage[] =
-    "Usage: mesupdate [-y|--yes]\n"
-    "       mesupdate -h|--help\n"
-    "       mesupdate --version\n"
-    "\n"
-    "Updates the game's message archive mes.arc: five message files in it are\n"
-    "superseded by the newer ones this program carries. The old archive is\n"
-    "replaced only by a complete new one.\n"
-    "\n"
-    "The game's folder is the value InstPath of the key\n"
-    "HKEY_LOCAL_MACHINE\\SoftWare\\velk\\MIRKAN in the registry (system.reg) of\n"
-    "the Wine prefix $WINEPREFIX, or ~/.wine when WINEPREFIX is unset.\n"
-    "\n"
-    "The program asks before it changes anything: y, yes or \xE3\x81\xAF\xE3\x81\x84 (any case,\n"
-    "full-width letters too) goes ahead; anything else, or the end of input,\n"
-    "answers No and nothing is changed. Started without a terminal (from a file\n"
-    "manager or a launcher) in a desktop session, it asks and reports through\n"
-    "zenity or kdialog dialogs; with neither installed it answers No and says\n"
-    "why on standard error and in the journal (logger).\n"
-    "\n"
-    "A failed file operation is followed by one line on standard error: the\n"
-    "file on disk and the cause.\n"
-    "\n"
-    "Options:\n"
-    "  -y, --yes      answer the question Yes without reading standard input\n"
-    "  -h, --help     print this help and exit\n"
-    "      --version  print the version and exit\n"
-    "\n"
-    "Exit status:\n"
-    "  1    the archive was updated\n"
-    "  2    the update was attempted and did not complete (the messages say\n"
-    "       why), or the command line was not understood\n"
-    "  255  the game is not installed, or the answer was No\n";
+constexpr std::int32_t kExitUpdated = 1;
 
 struct Options {
   bool help = false;
   bool version = false;
   bool yes = false;
-  std::string error;  // the first argument not understood
+  std::string prefix;  // --prefix DIR
+  std::string error;   // the first argument not understood
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -84,6 +56,14 @@ Options ParseOptions(int argc, char** argv) {
       options.version = true;
     } else if (std::strcmp(argument, "--yes") == 0 || std::strcmp(argument, "-y") == 0) {
       options.yes = true;
+    } else if (std::strcmp(argument, "--prefix") == 0 || std::strcmp(argument, "-p") == 0) {
+      if (i + 1 == argc || !*argv[i + 1]) {
+        options.error = std::string("option '") + argument + "' needs a folder";
+      } else {
+        options.prefix = argv[++i];
+      }
+    } else if (std::strncmp(argument, "--prefix=", 9) == 0 && argument[9]) {
+      options.prefix = argument + 9;
     } else if (argument[0] == '-') {
       options.error = std::string("unrecognized option '") + argument + "'";
     } else {
@@ -93,24 +73,32 @@ Options ParseOptions(int argc, char** argv) {
   return options;
 }
 
-std::string PrefixSource() {
-  const char* variable = std::getenv("WINEPREFIX");
-  return variable && *variable ? "from $WINEPREFIX" : "~/.wine, as $WINEPREFIX is unset";
+// The help, with the search's places from the one table that drives it.
+void PrintUsage() {
+  std::fputs(entry_text::kUsageHead, stdout);
+  for (std::size_t i = 0; i < prefix_search::kSearchPlaceCount; ++i) {
+    const prefix_search::SearchPlace& place = prefix_search::kSearchPlaces[i];
+    std::printf("  %-15s %s (%s)\n", place.manager, prefix_search::ShownPlace(place).c_str(),
+                prefix_search::LayoutWords(place.layout));
+  }
+  std::fputs(entry_text::kUsageTail, stdout);
 }
 
-// The player's message said only "not installed": name the prefix and the
-// registry file searched, what was looked up there and why it failed.
-void ExplainNotInstalled() {
-  const std::string prefix = platform::posix::WinePrefixDirectory();
+// The player's message said only "not installed": say where the program
+// looked and why the game was not found there.
+void ExplainNotInstalled(const prefix_search::Location& location) {
+  if (location.searched) {
+    for (const std::string& line : location.not_found) platform::posix::TellPlayer(line);
+    return;
+  }
   platform::posix::RegistryLookup lookup = platform::posix::LastRegistryLookup();
   // The value was read but the updater refused it: too long for the archive's
   // path, or 260 bytes with no NUL.
   if (lookup.why.empty()) {
     lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
   }
-  platform::posix::TellPlayer("not installed: searched " + prefix +
-                              "/system.reg of the Wine prefix " + prefix + " (" + PrefixSource() +
-                              "): " + lookup.why);
+  platform::posix::TellPlayer(
+      entry_text::NotInstalledIn(location.prefix, location.source, lookup.why));
 }
 
 constexpr char kPutItBack[] =
@@ -189,7 +177,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (options.help) {
-    std::fputs(kUsage, stdout);
+    PrintUsage();
     return 0;
   }
   if (options.version) {
@@ -197,6 +185,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.yes) platform::posix::AnswerQuestionsYes();
+
+  const prefix_search::Location location = prefix_search::Locate(options.prefix, options.yes);
+  if (location.stop) return location.exit_code;
 
   std::string command_line;
   for (int i = 1; i < argc; ++i) {
@@ -207,9 +198,12 @@ int main(int argc, char** argv) {
   const std::int32_t result = AppMain(nullptr, nullptr, command_line.c_str(), kShowDefault);
   // Stopped before any question: the registry did not name the game.
   // Stopped after it: the answer was No.
-  if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled();
+  if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled(location);
   if (result == kExitStopped && platform::posix::QuestionAsked()) {
-    platform::posix::TellPlayer("the answer was No: nothing was changed");
+    platform::posix::TellPlayer(entry_text::kAnswerNo);
+  }
+  if (result == kExitUpdated && location.found) {
+    std::printf("%s\n", entry_text::Updated(location.copy.archive).c_str());
   }
   if (result == UpdaterApp::kExitNotUpdated) {
     ExplainArchiveFailure(static_cast<UpdaterApp*>(GetApp())->archive_path());
