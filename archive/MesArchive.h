@@ -115,6 +115,8 @@ class MesArchive : public SizedInputFile {
   ArchiveEntry* AllocateEntries(std::uint64_t entries);
   void FreeIndex();
   void FreeRewriteState();
+  // Writes the count and the working index as the file stores them.
+  bool WriteHead(platform::StreamHandle stream) const;
   // Copies the old entries' data by position, each run of entries that lie
   // back to back in one call. 1, or 0 after FailWrite.
   int CopyOldEntries(platform::StreamHandle stream, const char* new_path);

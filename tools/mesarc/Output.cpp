@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/Hex.h"
 #include "os/Console.h"
 
 namespace mesarc {
 namespace {
 
-const char kHexDigits[] = "0123456789abcdef";
+using archive::HexByte;
+using archive::kHexDigits;
 
 void AppendUnicodeEscape(std::string* out, std::uint32_t unit) {
   out->append("\\u");
@@ -63,9 +65,7 @@ std::string EscapeControlBytes(const std::string& cp932) {
     const auto byte = static_cast<unsigned char>(c);
     // Control bytes never occur inside a double-byte character, so this cannot split one.
     if (byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += kHexDigits[byte >> 4];
-      out += kHexDigits[byte & 0xF];
+      out += "\\x" + HexByte(byte);
     } else {
       out += c;
     }
@@ -106,9 +106,7 @@ std::string JsonString(const std::string& utf8) {
 std::string HexBytes(const std::string& bytes) {
   std::string out;
   for (char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0xF];
+    out += HexByte(static_cast<unsigned char>(c));
   }
   return out;
 }
