@@ -111,7 +111,7 @@ const ArchiveEntry* EntryMap::Find(const char* name) const {
   return &index_[*found];
 }
 
-std::pair<std::uint32_t, std::uint32_t> EntryMap::at(const std::string& name) const {
+std::pair<std::uint32_t, std::uint32_t> EntryMap::SizeAndOffsetOrZeros(const std::string& name) const {
   const ArchiveEntry* entry = Find(name.c_str());
   return entry ? std::make_pair(entry->size, entry->offset) : std::make_pair(0u, 0u);
 }

@@ -33,8 +33,9 @@ class EntryMap {
   bool empty() const { return count_ == 0; }
   // The entry named exactly name, or nullptr.
   const ArchiveEntry* Find(const char* name) const;
-  // (size, offset) of the entry named name; (0, 0) when there is none.
-  std::pair<std::uint32_t, std::uint32_t> at(const std::string& name) const;
+  // (size, offset) of the entry named name; (0, 0) when there is none (no
+  // exception, unlike std::map::at).
+  std::pair<std::uint32_t, std::uint32_t> SizeAndOffsetOrZeros(const std::string& name) const;
 
  private:
   // Makes the sorted array once; false when there is no memory for it.

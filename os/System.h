@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -62,6 +63,14 @@ enum class MessageStyle { kInformation, kWarning, kQuestion };
 // the file system's bytes on Linux).
 enum class CaptionEncoding { kShiftJis, kSystem };
 enum class MessageAnswer { kOk, kYes, kNo };
+
+// A message box as a backend or a test keeps it once shown: the caption and
+// the text in the encoding the keeper says, and the style.
+struct ShownMessage {
+  std::string caption;
+  std::string text;
+  MessageStyle style;
+};
 
 // A payload resource carried in the executable: read-only, valid for the life
 // of the process. data is null when the resource does not exist.

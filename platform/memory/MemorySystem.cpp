@@ -385,7 +385,7 @@ std::int32_t MemorySystem::RegistryClose(NativeHandle key) {
 
 MessageAnswer MemorySystem::ShowMessage(const char* text, const char* caption,
                                         CaptionEncoding /*caption_encoding*/, MessageStyle style) {
-  messages_.push_back({text ? text : "", caption ? caption : "", style});
+  messages_.push_back({caption ? caption : "", text ? text : "", style});
   return style == MessageStyle::kQuestion ? answer_ : MessageAnswer::kOk;
 }
 

@@ -20,12 +20,6 @@
 
 namespace platform::memory {
 
-struct ShownMessage {
-  std::string text;
-  std::string caption;
-  MessageStyle style;
-};
-
 class MemorySystem : public System {
  public:
   MemorySystem();
@@ -54,7 +48,8 @@ class MemorySystem : public System {
   void SetPayload(int id, std::string_view bytes);
   void RemovePayload(int id) { payloads_.erase(id); }
 
-  // Message boxes are recorded; a question gets `answer`, the others kOk.
+  // Message boxes are recorded as given (Shift-JIS); a question gets
+  // `answer`, the others kOk.
   void SetAnswer(MessageAnswer answer) { answer_ = answer; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   void ClearMessages() { messages_.clear(); }
