@@ -32,13 +32,20 @@ class SystemContractTest : public ::testing::TestWithParam<Backend> {
 
   std::string Path(const std::string& name) const { return backend_->Path(name); }
 
-  // Through the backend's own calls, so the suite needs nothing else of it.
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = Path(name);
+  // A stream for path that holds bytes already; nullptr when refused.
+  StreamHandle StreamWith(const std::string& path, const std::string& bytes) {
     StreamHandle stream = sys_.StreamCreate(path.c_str());
     EXPECT_NE(stream, nullptr) << path;
     if (stream) {
       EXPECT_TRUE(sys_.StreamWrite(stream, bytes.data(), bytes.size()));
+    }
+    return stream;
+  }
+  // Through the backend's own calls, so the suite needs nothing else of it.
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = Path(name);
+    StreamHandle stream = StreamWith(path, bytes);
+    if (stream) {
       EXPECT_TRUE(sys_.StreamClose(stream));
     }
     return path;
@@ -116,9 +123,8 @@ TEST_P(SystemContractTest, AWriterEmptiesTheFileAndSharesItWithNoOne) {
 // A second writer of the new archive must never empty the first one's file.
 TEST_P(SystemContractTest, AStreamIsTheOnlyWriterOfItsNewFile) {
   const std::string path = Path("mes.arc_");
-  StreamHandle stream = sys_.StreamCreate(path.c_str());
+  StreamHandle stream = StreamWith(path, "first");
   ASSERT_NE(stream, nullptr);
-  EXPECT_TRUE(sys_.StreamWrite(stream, "first", 5));
   ExpectRefusedWhileHeld(path, true);
   EXPECT_TRUE(sys_.StreamSync(stream));
   EXPECT_TRUE(sys_.StreamClose(stream));
@@ -176,9 +182,8 @@ TEST_P(SystemContractTest, ACopyIntoTheStreamSaysWhichSideFailed) {
   const std::string source = Write("source", "0123456789");
   const NativeHandle file = Open(source, FileOpenMode::kReadShareRead);
   ASSERT_NE(file, kInvalidHandle);
-  StreamHandle stream = sys_.StreamCreate(Path("copy").c_str());
+  StreamHandle stream = StreamWith(Path("copy"), ">");
   ASSERT_NE(stream, nullptr);
-  ASSERT_TRUE(sys_.StreamWrite(stream, ">", 1));
   std::uint32_t copied = 0;
   EXPECT_EQ(sys_.StreamCopyFromFile(stream, file, 2, 5, &copied), platform::CopyResult::kCopied);
   EXPECT_EQ(copied, 5u);
