@@ -5,14 +5,15 @@
 #include <string>
 #include <unordered_map>
 
+#include "archive/ArchiveFormat.h"
+
 namespace archive {
 namespace {
 
-const char kMark[] = "__";
-
 bool MarkedOnce(const std::string& plain, const std::string& marked) {
-  return marked.size() == plain.size() + 2 && marked.compare(0, plain.size(), plain) == 0 &&
-         marked.compare(plain.size(), 2, kMark) == 0;
+  return marked.size() == plain.size() + kSupersededMarkSize &&
+         marked.compare(0, plain.size(), plain) == 0 &&
+         marked.compare(plain.size(), kSupersededMarkSize, kSupersededMark) == 0;
 }
 
 class Pairing {

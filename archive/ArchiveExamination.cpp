@@ -49,7 +49,9 @@ Examination ExamineArchive(std::string_view head, std::uint64_t file_size) {
     entry.size = stored.size;
     entry.offset = stored.offset;
 
-    entry.superseded = entry.name.size() >= 2 && entry.name.compare(entry.name.size() - 2, 2, "__") == 0;
+    entry.superseded = entry.name.size() >= kSupersededMarkSize &&
+                       entry.name.compare(entry.name.size() - kSupersededMarkSize,
+                                          kSupersededMarkSize, kSupersededMark) == 0;
     // Names equal but for the case of their ASCII letters are one file once
     // extracted (Windows ignores that case). The updater's lookup follows the
     // every-byte rule instead; FindFirst answers for it.

@@ -1,5 +1,6 @@
 #include "archive/ArchiveFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "os/Process.h"
@@ -22,8 +23,16 @@ std::uint32_t GetLe32(std::string_view bytes, std::size_t at) {
   return value;
 }
 
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>(value >> (8 * i));
+void PutLe32(char* out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (8 * i));
+}
+
+ArchiveEntry MakeEntry(std::string_view name, std::uint32_t size, std::uint32_t offset) {
+  ArchiveEntry entry = {};
+  std::memcpy(entry.name, name.data(), std::min(name.size(), kEntryNameSize));
+  entry.size = size;
+  entry.offset = offset;
+  return entry;
 }
 
 std::uint64_t IndexEnd(std::uint32_t count) {
@@ -40,6 +49,30 @@ ArchiveEntry DecodeEntry(std::string_view index, std::uint32_t position) {
   entry.offset = GetLe32(index, at + kEntryNameSize + 4);
   ScrambleEntry(&entry);
   return entry;
+}
+
+void EncodeCount(std::uint32_t count, char (&out)[kCountSize]) { PutLe32(out, count); }
+
+void EncodeEntry(const ArchiveEntry& entry, char (&out)[kEntrySize]) {
+  ArchiveEntry scrambled = entry;
+  ScrambleEntry(&scrambled);
+  std::memcpy(out, scrambled.name, kEntryNameSize);
+  PutLe32(out + kEntryNameSize, scrambled.size);
+  PutLe32(out + kEntryNameSize + 4, scrambled.offset);
+}
+
+std::string EncodeHead(const ArchiveEntry* entries, std::uint32_t count) {
+  std::string head;
+  head.reserve(static_cast<std::size_t>(IndexEnd(count)));
+  char count_field[kCountSize];
+  EncodeCount(count, count_field);
+  head.append(count_field, kCountSize);
+  char entry_field[kEntrySize];
+  for (std::uint32_t i = 0; i < count; ++i) {
+    EncodeEntry(entries[i], entry_field);
+    head.append(entry_field, kEntrySize);
+  }
+  return head;
 }
 
 char UpperCaseEveryByte(char byte) {

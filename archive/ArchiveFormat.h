@@ -27,6 +27,10 @@ constexpr std::uint32_t kEntrySize = sizeof(ArchiveEntry);
 // the writers stop one byte short of that.
 constexpr std::uint64_t kLargestArchive = 0xFFFFFFFEu;
 
+// What the rebuild appends to the name of an entry it supersedes.
+constexpr char kSupersededMark[] = "__";
+constexpr std::size_t kSupersededMarkSize = sizeof kSupersededMark - 1;
+
 // Masks of the index scrambling.
 constexpr unsigned char kNameMask = 0x6B;
 constexpr std::uint32_t kSizeMask = 0x2C9E4A17u;
@@ -42,7 +46,11 @@ namespace archive {
 
 // The archive's numbers are 32-bit little-endian, whatever the machine.
 std::uint32_t GetLe32(std::string_view bytes, std::size_t at = 0);
-void PutLe32(std::string* out, std::size_t at, std::uint32_t value);
+void PutLe32(char* out, std::uint32_t value);
+
+// An entry with this name field: the name, zeros after it (a name of
+// kEntryNameSize bytes fills the field with no NUL; longer ones are cut).
+ArchiveEntry MakeEntry(std::string_view name, std::uint32_t size, std::uint32_t offset);
 
 // Where the index ends (and the first entry's data starts) for this count.
 std::uint64_t IndexEnd(std::uint32_t count);
@@ -53,6 +61,15 @@ std::uint32_t DecodeCount(std::string_view head);
 // index: the stored index region (after the count), at least
 // kEntrySize * (position + 1) bytes. The entry unscrambled, in host order.
 ArchiveEntry DecodeEntry(std::string_view index, std::uint32_t position);
+
+// The one encoder, the decoder's inverse, used by the rebuild, the packer and
+// the unpatcher. The count as stored:
+void EncodeCount(std::uint32_t count, char (&out)[kCountSize]);
+// One entry, given unscrambled in host order, as the index stores it.
+void EncodeEntry(const ArchiveEntry& entry, char (&out)[kEntrySize]);
+// The count and the index of these entries: the first IndexEnd(count) bytes
+// of the archive.
+std::string EncodeHead(const ArchiveEntry* entries, std::uint32_t count);
 
 // Two rules for upper-casing entry names; they differ on double-byte
 // characters.

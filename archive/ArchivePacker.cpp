@@ -7,6 +7,7 @@
 #include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
+#include "os/Hex.h"
 #include "os/Console.h"
 #include "os/Process.h"
 
@@ -16,7 +17,6 @@ namespace {
 // The first double-byte character whose second byte is a lower-case ASCII
 // letter, described; empty when there is none.
 std::string LowerCaseSecondByte(std::string_view name) {
-  static const char kHex[] = "0123456789abcdef";
   for (std::size_t i = 0; i + 1 < name.size(); ++i) {
     if (!platform::IsCp932LeadByte(static_cast<unsigned char>(name[i]))) continue;
     const auto lead = static_cast<unsigned char>(name[i]);
@@ -25,8 +25,7 @@ std::string LowerCaseSecondByte(std::string_view name) {
     const auto trail = static_cast<unsigned char>(second);
     return std::string("the character ") +
            platform::Cp932ToUtf8ForDisplay(std::string(name.substr(i - 1, 2))) + " (bytes " +
-           kHex[lead >> 4] + kHex[lead & 0xF] + " " + kHex[trail >> 4] + kHex[trail & 0xF] +
-           ") ends in a lower-case letter byte ('" + second +
+           platform::HexByte(lead) + " " + platform::HexByte(trail) + ") ends in a lower-case letter byte ('" + second +
            "'), which the updater's lookup upper-cases, so it could never find this entry";
   }
   return std::string();
@@ -88,23 +87,13 @@ bool PackArchive(const std::vector<PackEntry>& entries, std::string* archive, st
   std::vector<ArchiveEntry> index(count);
   std::uint64_t offset = IndexEnd(count);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::string field = StoredField(entries[i]);
-    std::memset(&index[i], 0, sizeof index[i]);
-    std::memcpy(index[i].name, field.data(), field.size());
-    index[i].size = static_cast<std::uint32_t>(entries[i].data.size());
-    index[i].offset = static_cast<std::uint32_t>(offset);
+    index[i] = MakeEntry(StoredField(entries[i]), static_cast<std::uint32_t>(entries[i].data.size()),
+                         static_cast<std::uint32_t>(offset));
     offset += entries[i].data.size();
   }
-  ScrambleEntries(index.data(), count);
-
-  archive->assign(static_cast<std::size_t>(total), '\0');
-  PutLe32(archive, 0, count);
-  if (count != 0) std::memcpy(&(*archive)[kCountSize], index.data(), std::size_t{kEntrySize} * count);
-  std::size_t at = static_cast<std::size_t>(IndexEnd(count));
-  for (const PackEntry& entry : entries) {
-    if (!entry.data.empty()) std::memcpy(&(*archive)[at], entry.data.data(), entry.data.size());
-    at += entry.data.size();
-  }
+  *archive = EncodeHead(index.data(), count);
+  archive->reserve(static_cast<std::size_t>(total));
+  for (const PackEntry& entry : entries) archive->append(entry.data);
   return true;
 }
 

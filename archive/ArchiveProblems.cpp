@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "os/Hex.h"
 #include "os/Console.h"
 #include "os/Process.h"
 
@@ -19,10 +20,9 @@ bool IsTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && by
 bool IsUnusedSingleByte(unsigned char byte) { return byte == 0x80 || byte == 0xA0 || byte >= 0xFD; }
 
 std::string Hex(std::uint64_t value) {
-  static const char kDigits[] = "0123456789abcdef";
   std::string text;
   do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
+    text.insert(text.begin(), platform::kHexDigits[value & 0xF]);
     value >>= 4;
   } while (value != 0);
   return "0x" + text;

@@ -8,8 +8,6 @@
 namespace archive {
 namespace {
 
-const char kMark[] = "__";
-
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && UpperCaseCp932Aware(a) == UpperCaseCp932Aware(b);
 }
@@ -21,14 +19,14 @@ bool IsMarkedBlockBefore(const Examination& examination, const std::vector<std::
   if (end < appended.size()) return false;
   const std::size_t start = end - appended.size();
   for (std::size_t i = 0; i < appended.size(); ++i) {
-    if (examination.entries[start + i].name != appended[i] + kMark) return false;
+    if (examination.entries[start + i].name != appended[i] + kSupersededMark) return false;
   }
   return true;
 }
 
 bool IsMarkedName(const std::string& name, const std::vector<std::string>& appended) {
   for (const std::string& plain : appended) {
-    if (SameIgnoringAsciiCase(name, plain + kMark)) return true;
+    if (SameIgnoringAsciiCase(name, plain + kSupersededMark)) return true;
   }
   return false;
 }
@@ -65,7 +63,7 @@ std::vector<RestoredEntry> RestoredEntries(const Examination& examination,
     restored[i].position = entry.position;
     restored[i].name = entry.name;
     const bool marked = block ? i >= block_start : IsMarkedName(entry.name, appended);
-    if (marked) restored[i].name.resize(entry.name.size() - 2);
+    if (marked) restored[i].name.resize(entry.name.size() - kSupersededMarkSize);
   }
   return restored;
 }
@@ -79,16 +77,10 @@ bool RestoredIndex(const Examination& examination, const std::vector<RestoredEnt
     const ExaminedEntry& source = examination.entries.at(restored[i].position);
     const std::string& name = restored[i].name;
     if (name.size() >= kEntryNameSize || offset + source.size > kLargestArchive) return false;
-    std::memset(&index[i], 0, sizeof index[i]);
-    std::memcpy(index[i].name, name.data(), name.size());
-    index[i].size = source.size;
-    index[i].offset = static_cast<std::uint32_t>(offset);
+    index[i] = MakeEntry(name, source.size, static_cast<std::uint32_t>(offset));
     offset += source.size;
   }
-  ScrambleEntries(index.data(), count);
-  head->assign(static_cast<std::size_t>(IndexEnd(count)), '\0');
-  PutLe32(head, 0, count);
-  if (count != 0) std::memcpy(&(*head)[kCountSize], index.data(), std::size_t{kEntrySize} * count);
+  *head = EncodeHead(index.data(), count);
   return true;
 }
 

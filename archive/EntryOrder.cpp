@@ -5,19 +5,14 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
+#include "os/Hex.h"
 #include "os/Console.h"
 #include "os/Process.h"
 
 namespace archive {
 namespace {
 
-const char kHexDigits[] = "0123456789abcdef";
-
-void AppendByteEscape(std::string* out, unsigned char byte) {
-  *out += "\\x";
-  *out += kHexDigits[byte >> 4];
-  *out += kHexDigits[byte & 0xF];
-}
+void AppendByteEscape(std::string* out, unsigned char byte) { *out += "\\x" + platform::HexByte(byte); }
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -112,11 +107,9 @@ std::string_view NameInField(std::string_view field) { return field.substr(0, fi
 std::vector<std::string> NameFields(std::string_view head, std::uint32_t count) {
   std::vector<std::string> fields;
   fields.reserve(count);
+  const std::string_view index = head.substr(kCountSize);
   for (std::uint32_t i = 0; i < count; ++i) {
-    ArchiveEntry entry;
-    std::memcpy(&entry, head.data() + kCountSize + std::size_t{kEntrySize} * i, sizeof entry);
-    ScrambleEntry(&entry);
-    fields.emplace_back(entry.name, kEntryNameSize);
+    fields.emplace_back(DecodeEntry(index, i).name, kEntryNameSize);
   }
   return fields;
 }

@@ -14,8 +14,10 @@ namespace {
 
 // The platform's path length; lookups cut longer names rather than overrun.
 constexpr std::size_t kNameBufferSize = 260;
-// A superseded entry's name gains "__" and must still fit its field.
-constexpr std::size_t kMaxSupersededName = kEntryNameSize - 1 - 2;
+// A superseded entry's name gains the mark and must still fit its field.
+constexpr std::size_t kMaxSupersededName = kEntryNameSize - 1 - kSupersededMarkSize;
+// Index entries are encoded and written this many at a time.
+constexpr std::uint32_t kEntriesPerWrite = 256;
 
 MesArchive::Allocator g_default_allocator = std::malloc;
 
@@ -109,7 +111,7 @@ const ArchiveEntry* EntryMap::Find(const char* name) const {
   return &index_[*found];
 }
 
-std::pair<std::uint32_t, std::uint32_t> EntryMap::at(const std::string& name) const {
+std::pair<std::uint32_t, std::uint32_t> EntryMap::SizeAndOffsetOrZeros(const std::string& name) const {
   const ArchiveEntry* entry = Find(name.c_str());
   return entry ? std::make_pair(entry->size, entry->offset) : std::make_pair(0u, 0u);
 }
@@ -297,7 +299,9 @@ int MesArchive::LoadIndexForRewrite(const char* archive_path, std::uint32_t n,
       // A match has at most kMaxSupersededName bytes, and so does every
       // further match, so the marks always fit; the check only keeps it so.
       const std::size_t length = std::strlen(entry.name);
-      if (length + 2 < kEntryNameSize) std::memcpy(entry.name + length, "__", 3);
+      if (length + kSupersededMarkSize < kEntryNameSize) {
+        std::memcpy(entry.name + length, kSupersededMark, sizeof kSupersededMark);
+      }
     }
   }
   working_index_ = working;
@@ -344,6 +348,20 @@ const char* MesArchive::EntryHolding(std::uint32_t first, std::uint32_t end,
     if (std::uint64_t{entry.offset} + entry.size > position) break;
   }
   return holder->name;
+}
+
+bool MesArchive::WriteHead(platform::StreamHandle stream) const {
+  char count[kCountSize];
+  archive::EncodeCount(count_, count);
+  if (!Sys().StreamWrite(stream, count, kCountSize)) return false;
+  // The working index stays as it is; its stored form goes out a block at a time.
+  char block[kEntriesPerWrite][kEntrySize];
+  for (std::uint32_t first = 0; first < count_; first += kEntriesPerWrite) {
+    const std::uint32_t n = std::min(count_ - first, kEntriesPerWrite);
+    for (std::uint32_t i = 0; i < n; ++i) archive::EncodeEntry(working_index_[first + i], block[i]);
+    if (!Sys().StreamWrite(stream, block, std::size_t{kEntrySize} * n)) return false;
+  }
+  return true;
 }
 
 int MesArchive::CopyOldEntries(platform::StreamHandle stream, const char* new_path) {
@@ -403,15 +421,7 @@ int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
     Report(text::kWriteFailed, new_path);
     return 0;
   }
-  const std::uint32_t count = count_;
-  if (!Sys().StreamWrite(stream, &count, sizeof count)) {
-    return FailWrite(stream, new_path, text::kWriteFailed, new_path);
-  }
-  ScrambleIndex(working_index_);
-  const bool index_written =
-      Sys().StreamWrite(stream, working_index_, std::size_t{kEntrySize} * count_);
-  ScrambleIndex(working_index_);
-  if (!index_written) return FailWrite(stream, new_path, text::kWriteFailed, new_path);
+  if (!WriteHead(stream)) return FailWrite(stream, new_path, text::kWriteFailed, new_path);
 
   if (!CopyOldEntries(stream, new_path)) return 0;
   for (std::size_t j = 0; j < payloads_.size(); ++j) {

@@ -33,8 +33,9 @@ class EntryMap {
   bool empty() const { return count_ == 0; }
   // The entry named exactly name, or nullptr.
   const ArchiveEntry* Find(const char* name) const;
-  // (size, offset) of the entry named name; (0, 0) when there is none.
-  std::pair<std::uint32_t, std::uint32_t> at(const std::string& name) const;
+  // (size, offset) of the entry named name; (0, 0) when there is none (no
+  // exception, unlike std::map::at).
+  std::pair<std::uint32_t, std::uint32_t> SizeAndOffsetOrZeros(const std::string& name) const;
 
  private:
   // Makes the sorted array once; false when there is no memory for it.
@@ -115,6 +116,8 @@ class MesArchive : public SizedInputFile {
   ArchiveEntry* AllocateEntries(std::uint64_t entries);
   void FreeIndex();
   void FreeRewriteState();
+  // Writes the count and the working index as the file stores them.
+  bool WriteHead(platform::StreamHandle stream) const;
   // Copies the old entries' data by position, each run of entries that lie
   // back to back in one call. 1, or 0 after FailWrite.
   int CopyOldEntries(platform::StreamHandle stream, const char* new_path);

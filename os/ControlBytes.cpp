@@ -1,13 +1,12 @@
 #include "os/ControlBytes.h"
 
+#include "os/Hex.h"
+
 namespace platform {
 namespace {
 
 void AppendEscape(std::string* out, unsigned value) {
-  static const char kHexDigits[] = "0123456789abcdef";
-  out->append("\\x");
-  out->push_back(kHexDigits[(value >> 4) & 0xF]);
-  out->push_back(kHexDigits[value & 0xF]);
+  *out += "\\x" + HexByte(static_cast<unsigned char>(value));
 }
 
 bool IsC0OrDel(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }

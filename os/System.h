@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -21,8 +22,8 @@ constexpr NativeHandle kInvalidHandle = ~NativeHandle{0};
 
 // The two ways the program opens files (the Win32 flag sets it uses).
 enum class FileOpenMode {
-  kReadShareRead,       // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING
-  kWriteCreateExclusive // GENERIC_WRITE, no sharing, CREATE_ALWAYS, NORMAL
+  kReadShareRead,          // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING
+  kWriteTruncateShareNone  // GENERIC_WRITE, no sharing, CREATE_ALWAYS, NORMAL
 };
 
 // Move methods of SetFilePointer.
@@ -51,7 +52,6 @@ enum Win32Error : std::uint32_t {
 
 // Registry roots and access masks, with their Win32 values.
 constexpr NativeHandle kHkeyLocalMachine = 0x80000002u;
-constexpr std::uint32_t kKeyRead = 0x20019u;
 constexpr std::uint32_t kKeyAllAccess = 0xF003Fu;
 enum RegistryType : std::uint32_t {
   kRegNone = 0, kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4, kRegMultiSz = 7
@@ -63,6 +63,14 @@ enum class MessageStyle { kInformation, kWarning, kQuestion };
 // the file system's bytes on Linux).
 enum class CaptionEncoding { kShiftJis, kSystem };
 enum class MessageAnswer { kOk, kYes, kNo };
+
+// A message box as a backend or a test keeps it once shown: the caption and
+// the text in the encoding the keeper says, and the style.
+struct ShownMessage {
+  std::string caption;
+  std::string text;
+  MessageStyle style;
+};
 
 // A payload resource carried in the executable: read-only, valid for the life
 // of the process. data is null when the resource does not exist.
@@ -77,32 +85,72 @@ using StreamHandle = void*;
 // How a copy from a file into a stream ended.
 enum class CopyResult { kCopied, kReadFailed, kWriteFailed, kNoMemory };
 
+// The contract every backend keeps (platform/win32, platform/posix and
+// platform/memory; tests/unit/SystemContractTest runs it on each). Paths are
+// Shift-JIS. A failed call leaves its Win32 code for LastError; a call that
+// succeeds may leave any code there, unless it says otherwise. "Refused (32)"
+// means the call fails with kErrorSharingViolation and changes nothing.
+// Where a folder on the way is missing a backend answers kErrorPathNotFound
+// (Windows, memory) or kErrorFileNotFound (POSIX cannot tell the two apart);
+// a missing file in an existing folder is always kErrorFileNotFound.
 class System {
  public:
   virtual ~System() = default;
 
   // Files: each is one Win32 call (create, read, write, set the pointer, get
   // the size, close, duplicate).
+  //
+  // kReadShareRead opens an existing file for reading; a missing one fails
+  // (kErrorFileNotFound), a folder fails (kErrorAccessDenied). Any number of
+  // such readers share the file; while one holds it, a writer's open, a
+  // stream, a delete and a move of the file are refused (32).
+  // kWriteTruncateShareNone creates the file or empties an existing one, and
+  // shares it with no one: every other open, stream, delete or move of it is
+  // refused (32) until it is closed. Refused because of a reader, it leaves
+  // the file's bytes as they were. kInvalidHandle on failure.
   virtual NativeHandle FileOpen(const char* path, FileOpenMode mode) = 0;
+  // Reads up to count bytes at the handle's position and moves it on. A read
+  // that meets the end of the file succeeds with fewer bytes (0 at the end).
+  // Fails on a handle opened for writing only.
   virtual bool FileRead(NativeHandle file, void* buffer, std::uint32_t count,
                         std::uint32_t* transferred) = 0;
+  // Writes all count bytes at the handle's position, growing the file. Fails
+  // on a handle opened for reading only (the file unchanged), and with
+  // kErrorDiskFull when the disk is.
   virtual bool FileWrite(NativeHandle file, const void* buffer, std::uint32_t count,
                          std::uint32_t* transferred) = 0;
   // Returns the low part of the new position, or kInvalidSetFilePointer.
   // high, when given, holds the high part of the distance on entry and of the
-  // new position on return.
+  // new position on return; without it the distance is a signed 32-bit
+  // value. A position before the start of the file fails; one past its end
+  // is allowed. Success leaves kErrorSuccess, so a position whose low part
+  // is all ones can be told from a failure.
   virtual std::uint32_t FileSeek(NativeHandle file, std::uint32_t distance_low,
                                  std::int32_t* distance_high, std::uint32_t origin) = 0;
+  // The file's size as it is now (writes through any handle count), low
+  // part returned and high part in *size_high; kInvalidFileSize on failure.
   virtual std::uint32_t FileSize(NativeHandle file, std::uint32_t* size_high) = 0;
+  // Closes the handle; another close of it fails.
   virtual bool FileClose(NativeHandle file) = 0;
-  // A new read-only, inheritable handle to the same file, or kNoHandle.
+  // A new read-only, inheritable handle to the same open file: it shares the
+  // position and the sharing of the handle it came from, and holds the file
+  // until it is closed too. kNoHandle on failure.
   virtual NativeHandle FileDuplicate(NativeHandle file) = 0;
 
-  // The runtime's buffered binary output stream.
-  virtual StreamHandle StreamCreate(const char* path) = 0;  // nullptr on failure
+  // The runtime's buffered binary output stream for the program's own new
+  // file: whatever file was under the name goes first (a link's name goes,
+  // never what it leads to), and a new, empty file is made. It shares the
+  // file with no one: while it is open, every open, stream, delete or move
+  // of the file is refused (32), a second stream for the same name included.
+  // A file under the name that someone holds open is refused (32) and kept
+  // as it is. nullptr on failure.
+  virtual StreamHandle StreamCreate(const char* path) = 0;
+  // Appends size bytes; the bytes may wait in the stream's buffer, so a full
+  // disk may show only at StreamSync or StreamClose.
   virtual bool StreamWrite(StreamHandle stream, const void* data, std::size_t size) = 0;
   // Flushes the stream's buffer and the file's data to stable storage.
   virtual bool StreamSync(StreamHandle stream) = 0;
+  // Flushes and closes the stream; the stream is gone even when it fails.
   virtual bool StreamClose(StreamHandle stream) = 0;
   // Appends count bytes of `file`, from `offset` on, to the stream, after
   // the bytes the stream already holds. *copied counts the file's bytes that
@@ -115,26 +163,43 @@ class System {
                                         std::uint32_t offset, std::uint32_t count,
                                         std::uint32_t* copied);
 
-  // Whole files by path: exists, delete, move.
+  // Whole files by path. PathExists is true for a file or a folder; false
+  // with kErrorFileNotFound (or kErrorPathNotFound, see above) otherwise.
   virtual bool PathExists(const char* path) = 0;
+  // Deletes a file: missing, kErrorFileNotFound; held open by anyone (this
+  // process included), refused (32).
   virtual bool PathDelete(const char* path) = 0;
-  // Fails when `to` exists, as Windows' move does.
+  // Renames a file, never replacing one: a file already at `to` fails with
+  // kErrorAlreadyExists and both stay; a missing `from` fails with
+  // kErrorFileNotFound; a file held open is refused (32).
   virtual bool PathMove(const char* from, const char* to) = 0;
   // The error code of the last failed call above (GetLastError).
   virtual std::uint32_t LastError() = 0;
 
-  // Registry open, query and close: Win32 status codes.
+  // Registry open, query and close: each returns its Win32 status code
+  // (kErrorSuccess, kErrorFileNotFound for a missing key or value, ...).
+  // Key and value names are compared without regard to ASCII case. root is
+  // kHkeyLocalMachine or a key this System opened; *key is kNoHandle after a
+  // failure.
   virtual std::int32_t RegistryOpen(NativeHandle root, const char* subkey,
                                     std::uint32_t access, NativeHandle* key) = 0;
+  // As RegQueryValueExA on code page 932 (the buffer rule of
+  // os/Registry.h): *type gets the value's type; with no data the size it
+  // needs goes to *size; a buffer too small gets nothing, *size the size
+  // needed and kErrorMoreData; otherwise the value is copied, *size is its
+  // length and a string stored without its NUL gets one where room is left.
   virtual std::int32_t RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
                                      unsigned char* data, std::uint32_t* size) = 0;
+  // Closes a key; closing kHkeyLocalMachine does nothing and succeeds.
   virtual std::int32_t RegistryClose(NativeHandle key) = 0;
 
-  // A modal message box with no owner. The text is Shift-JIS.
+  // A modal message box with no owner. The text is Shift-JIS. A question
+  // answers kYes or kNo, every other style kOk.
   virtual MessageAnswer ShowMessage(const char* text, const char* caption,
                                     CaptionEncoding caption_encoding, MessageStyle style) = 0;
 
-  // A "MODULE" resource of the executable by integer id.
+  // A "MODULE" resource of the executable by integer id; data is null when
+  // there is none.
   virtual PayloadBytes FindPayload(int id) = 0;
 };
 

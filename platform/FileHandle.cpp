@@ -20,7 +20,7 @@ int FileHandle::OpenForRead(const char* path) {
 }
 
 int FileHandle::CreateForWrite(const char* path) {
-  handle_ = HandleOrNone(Sys().FileOpen(path, platform::FileOpenMode::kWriteCreateExclusive));
+  handle_ = HandleOrNone(Sys().FileOpen(path, platform::FileOpenMode::kWriteTruncateShareNone));
   return handle_ != platform::kNoHandle ? 1 : 0;
 }
 

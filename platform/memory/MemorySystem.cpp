@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "os/Process.h"
+#include "os/Registry.h"
+#include "os/WindowsPath.h"
 
 namespace platform::memory {
 
@@ -24,26 +26,16 @@ struct MemorySystem::Opening {
 namespace {
 
 constexpr std::uint32_t kErrorNegativeSeek = 131;
-constexpr NativeHandle kFirstPredefinedRoot = 0x80000000u;
-constexpr NativeHandle kLastPredefinedRoot = 0x800000FFu;
 
 
-// The folded path's folder: up to its last separator ("" above the top).
-// A 0x5C that ends a double-byte character is no separator.
+// The folded path's folder: what stands before its last component ("" above
+// the top).
 std::string FolderOf(const std::string& folded) {
-  std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < folded.size(); ++i) {
-    if (IsCp932LeadByte(static_cast<unsigned char>(folded[i])) && i + 1 < folded.size()) {
-      ++i;
-    } else if (folded[i] == '\\') {
-      last = i;
-    }
-  }
-  return last == std::string::npos ? std::string() : folded.substr(0, last);
-}
-
-bool IsStringType(std::uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+  std::vector<std::string_view> components;
+  SplitShiftJisPath(folded, &components);
+  if (components.empty()) return std::string();
+  const auto last = static_cast<std::size_t>(components.back().data() - folded.data());
+  return folded.substr(0, last > 0 ? last - 1 : 0);
 }
 
 }  // namespace
@@ -288,10 +280,11 @@ NativeHandle MemorySystem::FileDuplicate(NativeHandle file) {
   return handle;
 }
 
-// As the C runtime opens "wb": write access, sharing reading and writing.
+// The program's own new file: write access, shared with no one, so that a
+// second writer is refused instead of emptying it.
 StreamHandle MemorySystem::StreamCreate(const char* path) {
   auto opening = std::make_shared<Opening>();
-  opening->write = opening->shares_read = opening->shares_write = true;
+  opening->write = true;
   if (!Open(path, opening.get())) return nullptr;
   StreamHandle stream = opening.get();
   streams_.emplace(stream, std::move(opening));
@@ -355,8 +348,7 @@ std::int32_t MemorySystem::RegistryOpen(NativeHandle root, const char* subkey,
   if (root != kHkeyLocalMachine) {
     auto parent = open_keys_.find(root);
     if (parent == open_keys_.end()) {
-      const bool predefined = root >= kFirstPredefinedRoot && root <= kLastPredefinedRoot;
-      return predefined ? kErrorFileNotFound : kErrorInvalidHandle;
+      return IsPredefinedRoot(root) ? kErrorFileNotFound : kErrorInvalidHandle;
     }
     path = parent->second + '\\';
   }
@@ -369,8 +361,6 @@ std::int32_t MemorySystem::RegistryOpen(NativeHandle root, const char* subkey,
   return kErrorSuccess;
 }
 
-// The Win32 query's answers: the size needed (kErrorMoreData) when the buffer
-// is too small, and a string stored without its NUL gets one when it fits.
 std::int32_t MemorySystem::RegistryQuery(NativeHandle key, const char* name, std::uint32_t* type,
                                          unsigned char* data, std::uint32_t* size) {
   if (data && !size) return kErrorInvalidParameter;
@@ -384,22 +374,8 @@ std::int32_t MemorySystem::RegistryQuery(NativeHandle key, const char* name, std
   if (key_values == registry_.end()) return kErrorFileNotFound;  // set up anew meanwhile
   auto value = key_values->second.find(FoldName(name ? name : ""));
   if (value == key_values->second.end()) return kErrorFileNotFound;
-  const std::string& bytes = value->second.second;
-  const auto needed = static_cast<std::uint32_t>(bytes.size());
   if (type) *type = value->second.first;
-  if (!size) return kErrorSuccess;
-  if (data && *size < needed) {
-    *size = needed;
-    return kErrorMoreData;
-  }
-  if (data && needed > 0) {
-    std::memcpy(data, bytes.data(), needed);
-    if (IsStringType(value->second.first) && needed < *size && data[needed - 1] != 0) {
-      data[needed] = 0;
-    }
-  }
-  *size = needed;
-  return kErrorSuccess;
+  return DeliverRegistryValue(value->second.second, value->second.first, data, size);
 }
 
 std::int32_t MemorySystem::RegistryClose(NativeHandle key) {
@@ -409,7 +385,7 @@ std::int32_t MemorySystem::RegistryClose(NativeHandle key) {
 
 MessageAnswer MemorySystem::ShowMessage(const char* text, const char* caption,
                                         CaptionEncoding /*caption_encoding*/, MessageStyle style) {
-  messages_.push_back({text ? text : "", caption ? caption : "", style});
+  messages_.push_back({caption ? caption : "", text ? text : "", style});
   return style == MessageStyle::kQuestion ? answer_ : MessageAnswer::kOk;
 }
 

@@ -1,10 +1,10 @@
 // A System that keeps files, the registry and payloads in memory, for tests
 // and fuzzing: no disk, no wineserver, and the same answers on every build.
-// Files behave as the Win32 calls the program uses: paths are compared
-// without regard to ASCII case ('/' and '\' alike), a file's folder must
-// exist, the two open modes and the "wb" stream share as Windows lets them,
-// an open file cannot be deleted or moved, a move never replaces, and every
-// failure leaves its Win32 code for LastError. Not thread-safe: tests and
+// Files keep the contract of os/System.h as the Windows backend does: paths
+// are compared without regard to ASCII case ('/' and '\' alike), a file's
+// folder must exist, the two open modes and the stream share as the contract
+// says, an open file cannot be deleted or moved, a move never replaces, and
+// every failure leaves its Win32 code for LastError. Not thread-safe: tests and
 // fuzzers drive it from one thread.
 #pragma once
 
@@ -19,12 +19,6 @@
 #include "os/System.h"
 
 namespace platform::memory {
-
-struct ShownMessage {
-  std::string text;
-  std::string caption;
-  MessageStyle style;
-};
 
 class MemorySystem : public System {
  public:
@@ -54,7 +48,8 @@ class MemorySystem : public System {
   void SetPayload(int id, std::string_view bytes);
   void RemovePayload(int id) { payloads_.erase(id); }
 
-  // Message boxes are recorded; a question gets `answer`, the others kOk.
+  // Message boxes are recorded as given (Shift-JIS); a question gets
+  // `answer`, the others kOk.
   void SetAnswer(MessageAnswer answer) { answer_ = answer; }
   const std::vector<ShownMessage>& messages() const { return messages_; }
   void ClearMessages() { messages_.clear(); }

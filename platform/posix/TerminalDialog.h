@@ -10,11 +10,7 @@ namespace platform::posix {
 
 // A message as the player sees it: caption and text in UTF-8 (Shift-JIS
 // converted; a caption in the system's encoding kept as it is).
-struct ShownMessage {
-  std::string caption;
-  std::string text;
-  MessageStyle style;
-};
+using platform::ShownMessage;
 ShownMessage ShownMessageOf(const char* text, const char* caption,
                             CaptionEncoding caption_encoding, MessageStyle style);
 

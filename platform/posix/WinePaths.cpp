@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "os/WindowsPath.h"
 #include "platform/posix/CodePage.h"
 
 namespace platform::posix {
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -25,27 +24,6 @@ bool AsciiEqualIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
-// Splits a Shift-JIS path at '\' and '/'. A 0x5C that is the second byte of
-// a double-byte character (表 is 0x95 0x5C) belongs to the character.
-// Empty components are dropped. False when a lead byte ends the path.
-bool SplitShiftJisPath(std::string_view path, std::vector<std::string_view>* components) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size();) {
-    if (i == path.size() || IsSeparator(path[i])) {
-      if (i > start) components->push_back(path.substr(start, i - start));
-      start = ++i;
-      continue;
-    }
-    if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
-      if (i + 1 == path.size()) return false;
-      i += 2;
-    } else {
-      i += 1;
-    }
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "os/Registry.h"
 #include "platform/posix/CodePage.h"
 #include "platform/posix/RegFileParser.h"
 #include "platform/posix/WinePaths.h"
@@ -29,9 +30,6 @@ std::mutex g_mutex;
 std::map<NativeHandle, OpenKey> g_open_keys;
 // Like Windows handles: small multiples of four, never 0, far from the roots.
 NativeHandle g_next_handle = 0x1000;
-
-constexpr NativeHandle kFirstPredefinedRoot = 0x80000000u;
-constexpr NativeHandle kLastPredefinedRoot = 0x800000FFu;
 
 RegistryLookup g_last_lookup;
 
@@ -62,10 +60,6 @@ std::string WhyUnreadable(const std::string& prefix, const std::string& reg_path
   struct stat info;
   if (stat(reg_path.c_str(), &info) != 0) return "there is no system.reg";
   return "system.reg cannot be read";
-}
-
-bool IsStringType(std::uint32_t type) {
-  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {
@@ -142,8 +136,7 @@ std::int32_t WineRegistryOpen(NativeHandle root, const char* subkey, std::uint32
     auto parent = g_open_keys.find(root);
     if (parent == g_open_keys.end()) {
       // Other predefined roots (HKEY_CURRENT_USER and the rest) are not emulated.
-      bool predefined = root >= kFirstPredefinedRoot && root <= kLastPredefinedRoot;
-      return predefined ? kErrorFileNotFound : kErrorInvalidHandle;
+      return IsPredefinedRoot(root) ? kErrorFileNotFound : kErrorInvalidHandle;
     }
     path = parent->second.path + u'\\';
   }
@@ -202,24 +195,13 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
     }
     bytes = &converted;
   }
-  const auto needed = static_cast<std::uint32_t>(bytes->size());
   if (type) *type = value->type;
-  if (!size) return kErrorSuccess;
-  if (data && *size < needed) {
-    Record(what, what + " holds " + std::to_string(needed) + " bytes, more than " +
-                     std::to_string(*size));
-    *size = needed;
-    return kErrorMoreData;
-  }
-  Record(what, std::string());
-  if (data && needed > 0) {
-    std::memcpy(data, bytes->data(), needed);
-    // A string stored without its NUL still ends with one when it fits, as
-    // Windows does it (not counted in the size).
-    if (IsStringType(value->type) && needed < *size && data[needed - 1] != 0) data[needed] = 0;
-  }
-  *size = needed;
-  return kErrorSuccess;
+  const std::uint32_t room = size ? *size : 0;
+  const std::int32_t status = DeliverRegistryValue(*bytes, value->type, data, size);
+  Record(what, status != kErrorMoreData ? std::string()
+                                        : what + " holds " + std::to_string(*size) +
+                                              " bytes, more than " + std::to_string(room));
+  return status;
 }
 
 RegistryLookup LastRegistryLookup() {

@@ -1,7 +1,8 @@
 #include "platform/win32/WideText.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "os/Registry.h"
 
 namespace platform::win32 {
 namespace {
@@ -84,18 +85,7 @@ std::int32_t DeliverStringValue(std::wstring_view stored, unsigned char* data,
     return kErrorNoUnicodeTranslation;
   }
   value += rest;
-  const std::uint32_t length = static_cast<std::uint32_t>(value.size());
-  std::int32_t status = ERROR_SUCCESS;
-  if (data && length > 0) {
-    if (length > *size) {
-      status = ERROR_MORE_DATA;
-    } else {
-      std::memcpy(data, value.data(), length);
-      if (length < *size && data[length - 1] != 0) data[length] = 0;
-    }
-  }
-  *size = length;
-  return status;
+  return DeliverRegistryValue(value, kRegSz, data, size);
 }
 
 }  // namespace platform::win32

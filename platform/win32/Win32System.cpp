@@ -10,8 +10,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "os/Registry.h"
 #include "os/System.h"
 #include "platform/win32/Win32Dialog.h"
 #include "platform/win32/WideText.h"
@@ -41,10 +43,6 @@ bool FailStream() {
 
 std::wstring Wide(const char* cp932) { return win32::WideFromCp932(cp932); }
 
-bool IsString(DWORD type) {
-  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 // The whole value as stored, read again while it grows between the calls.
 LONG QueryWide(HKEY key, const wchar_t* name, DWORD* type, std::vector<unsigned char>* stored) {
   DWORD bytes = 0;
@@ -63,20 +61,6 @@ LONG QueryWide(HKEY key, const wchar_t* name, DWORD* type, std::vector<unsigned 
     }
     break;
   }
-  return status;
-}
-
-// A value of any other type, delivered as RegQueryValueExA does: unchanged.
-std::int32_t DeliverBytes(const std::vector<unsigned char>& stored, unsigned char* data,
-                          std::uint32_t* size) {
-  const std::uint32_t length = static_cast<std::uint32_t>(stored.size());
-  std::int32_t status = ERROR_SUCCESS;
-  if (data && length > *size) {
-    status = ERROR_MORE_DATA;
-  } else if (data && length > 0) {
-    std::memcpy(data, stored.data(), length);
-  }
-  *size = length;
   return status;
 }
 
@@ -268,12 +252,15 @@ class Win32System final : public System {
     LONG status = QueryWide(reinterpret_cast<HKEY>(key), Wide(name).c_str(), &value_type, &stored);
     if (type) *type = value_type;
     if (status != ERROR_SUCCESS) return status;
-    if (IsString(value_type)) {
+    if (IsStringType(value_type)) {
       std::wstring text(stored.size() / sizeof(wchar_t), L'\0');
       if (!text.empty()) std::memcpy(&text[0], stored.data(), text.size() * sizeof(wchar_t));
       return win32::DeliverStringValue(text, data, size);
     }
-    return DeliverBytes(stored, data, size);
+    // Any other type as RegQueryValueExA delivers it: unchanged.
+    return DeliverRegistryValue(
+        std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()), value_type,
+        data, size);
   }
   std::int32_t RegistryClose(NativeHandle key) override {
     return RegCloseKey(reinterpret_cast<HKEY>(key));

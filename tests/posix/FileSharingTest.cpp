@@ -1,5 +1,5 @@
-// The sharing rules the Linux backend gives the program's files: what Windows
-// refuses with a sharing violation is refused here too, a new file is never
+// The sharing rules only the Linux backend has (those of every backend are in
+// SystemContractTest): other processes that hold a file open, a new file never
 // written through a name that was already there, a forced failure of a lock
 // or a removal fails the call (a failed folder flush never undoes a move),
 // mesarc replaces no file in use, and a stop signal during the write leaves
@@ -61,43 +61,6 @@ class OtherHolder {
  private:
   pid_t pid_;
 };
-
-TEST(FileSharingTest, ReadsShareAndEverythingElseWaitsForThem) {
-  TempDir dir;
-  const std::string path = dir.Write("mes.arc", "archive");
-  platform::System& sys = NativeSystem();
-  const platform::NativeHandle first = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
-  const platform::NativeHandle second = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
-  ASSERT_NE(first, platform::kInvalidHandle);
-  ASSERT_NE(second, platform::kInvalidHandle);
-
-  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kWriteCreateExclusive),
-            platform::kInvalidHandle);
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  EXPECT_FALSE(sys.PathDelete(path.c_str()));
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  EXPECT_FALSE(sys.PathMove(path.c_str(), dir.Path("moved").c_str()));
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  // The refused write did not empty the file before it found the readers.
-  EXPECT_EQ(ReadFileBytes(path), "archive");
-
-  EXPECT_TRUE(sys.FileClose(first));
-  EXPECT_TRUE(sys.FileClose(second));
-  EXPECT_TRUE(sys.PathDelete(path.c_str()));
-}
-
-TEST(FileSharingTest, AFileBeingWrittenCannotBeOpenedOrReplaced) {
-  TempDir dir;
-  const std::string path = dir.Path("mes.arc_");
-  platform::System& sys = NativeSystem();
-  platform::StreamHandle stream = sys.StreamCreate(path.c_str());
-  ASSERT_NE(stream, nullptr);
-  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  EXPECT_EQ(sys.StreamCreate(path.c_str()), nullptr);
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  EXPECT_TRUE(sys.StreamClose(stream));
-}
 
 TEST(FileSharingTest, AFileAnotherProcessHoldsOpenIsNeitherDeletedNorMoved) {
   TempDir dir;

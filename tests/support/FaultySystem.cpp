@@ -133,7 +133,7 @@ std::int32_t FaultySystem::RegistryClose(NativeHandle key) {
 platform::MessageAnswer FaultySystem::ShowMessage(const char* text, const char* caption,
                                                   platform::CaptionEncoding,
                                                   platform::MessageStyle style) {
-  messages.push_back({text, caption, style});
+  messages.push_back({caption, text, style});
   if (style != platform::MessageStyle::kQuestion) return platform::MessageAnswer::kOk;
   return answer_yes ? platform::MessageAnswer::kYes : platform::MessageAnswer::kNo;
 }

@@ -11,11 +11,8 @@
 
 #include "os/System.h"
 
-struct RecordedMessage {
-  std::string text;     // Shift-JIS bytes as shown
-  std::string caption;  // Shift-JIS bytes (or the system's, for the base name)
-  platform::MessageStyle style;
-};
+// Shift-JIS bytes as shown (the caption may be the system's, for the base name).
+using RecordedMessage = platform::ShownMessage;
 
 class FaultySystem : public platform::ForwardingSystem {
  public:

@@ -28,17 +28,33 @@ TEST(ArchiveFormatTest, ScramblesOneEntryToKnownBytes) {
   EXPECT_EQ(std::memcmp(&entry, expected, sizeof expected), 0);
 }
 
+// The entry of the test above as stored.
+const std::string kStoredEntry = std::string("\x3F\x59\x5C\x28\x45\x26\x2E\x38\x6B", 9) +
+                                 std::string(15, '\xC1') +
+                                 std::string("\x11\x04\x9E\x2C\xC7\x7E\x1D\x4B", 8);
+
 TEST(ArchiveFormatTest, DecodesTheStoredBytesOnAnyMachine) {
-  // The count, then the entry of the test above as stored, after 32 bytes of another.
-  std::string stored = std::string("\x02\x00\x00\x01", 4) + std::string(32, '\0');
-  stored += std::string("\x3F\x59\x5C\x28\x45\x26\x2E\x38\x6B", 9) + std::string(15, '\xC1');
-  stored += std::string("\x11\x04\x9E\x2C\xC7\x7E\x1D\x4B", 8);
+  // The count, then the entry above after 32 bytes of another.
+  const std::string stored =
+      std::string("\x02\x00\x00\x01", 4) + std::string(32, '\0') + kStoredEntry;
   EXPECT_EQ(archive::DecodeCount(stored), 0x01000002u);
   const ArchiveEntry entry = archive::DecodeEntry(std::string_view(stored).substr(kCountSize), 1);
   EXPECT_STREQ(entry.name, "T27C.MES");
   EXPECT_EQ(entry.name[kEntryNameSize - 1], '\xAA');
   EXPECT_EQ(entry.size, 19974u);
   EXPECT_EQ(entry.offset, 0xA4u);
+}
+
+TEST(ArchiveFormatTest, EncodesWhatTheDecoderReads) {
+  const ArchiveEntry entry = MakeEntry("T27C.MES", 19974, 0xA4, 0xAA);
+  const std::string head = archive::EncodeHead(&entry, 1);
+  EXPECT_EQ(head, std::string("\x01\0\0\0", 4) + kStoredEntry);
+  EXPECT_EQ(archive::EncodeHead(nullptr, 0), std::string(4, '\0'));
+
+  const ArchiveEntry back = archive::DecodeEntry(std::string_view(head).substr(kCountSize), 0);
+  EXPECT_EQ(std::memcmp(&back, &entry, sizeof entry), 0);
+  const ArchiveEntry made = archive::MakeEntry("A.MES", 1, 2);
+  EXPECT_EQ(std::string(made.name, kEntryNameSize), "A.MES" + std::string(19, '\0'));
 }
 
 TEST(ArchiveFormatTest, TwoUpperCasingRules) {

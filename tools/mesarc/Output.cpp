@@ -4,13 +4,15 @@
 #include <cstdio>
 #include <iostream>
 
+#include "os/Hex.h"
 #include "os/Console.h"
 #include "os/ControlBytes.h"
 
 namespace mesarc {
 namespace {
 
-const char kHexDigits[] = "0123456789abcdef";
+using platform::HexByte;
+using platform::kHexDigits;
 
 void AppendUnicodeEscape(std::string* out, std::uint32_t unit) {
   out->append("\\u");
@@ -91,9 +93,7 @@ std::string JsonString(const std::string& utf8) {
 std::string HexBytes(const std::string& bytes) {
   std::string out;
   for (char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0xF];
+    out += HexByte(static_cast<unsigned char>(c));
   }
   return out;
 }
