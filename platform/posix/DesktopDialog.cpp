@@ -143,8 +143,10 @@ std::string LocaleLanguage() {
   return "";
 }
 
-int Spawn(const std::string& path, const std::vector<std::string>& arguments,
-          char* const* environment, int error_fd) {
+// Starts the program with standard input on /dev/null, output and errors on
+// the descriptors given (or /dev/null for -1); its pid, or -1.
+pid_t Start(const std::string& path, const std::vector<std::string>& arguments,
+            char* const* environment, int output_fd, int error_fd) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& argument : arguments) {
@@ -154,12 +156,12 @@ int Spawn(const std::string& path, const std::vector<std::string>& arguments,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    const int flags = fd == STDIN_FILENO ? O_RDONLY : O_WRONLY;
-    if (fd == STDERR_FILENO && error_fd >= 0) {
-      posix_spawn_file_actions_adddup2(&actions, error_fd, fd);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  for (const auto& [fd, given] : {std::pair{STDOUT_FILENO, output_fd}, {STDERR_FILENO, error_fd}}) {
+    if (given >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, given, fd);
     } else {
-      posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", flags, 0);
+      posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0);
     }
   }
   // The child starts with no signal held and the stop signals at their
@@ -180,12 +182,41 @@ int Spawn(const std::string& path, const std::vector<std::string>& arguments,
       posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environment);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (spawned != 0) return -1;
+  return spawned == 0 ? child : -1;
+}
+
+// The exit status of a started program, -1 when it did not run to an exit.
+int Wait(pid_t child) {
+  if (child < 0) return -1;
   int status;
   while (waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Reads the pipe to its end, keeping at most `limit` bytes.
+std::string ReadOutput(int fd, std::size_t limit) {
+  std::string output;
+  char buffer[256];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) != 0) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    const std::size_t room = limit - std::min(limit, output.size());
+    output.append(buffer, std::min(room, static_cast<std::size_t>(got)));
+  }
+  return output;
+}
+
+// The dialog environment as execve wants it; `environment` owns the strings.
+std::vector<char*> Pointers(const std::vector<std::string>& environment) {
+  std::vector<char*> pointers;
+  for (const std::string& variable : environment) {
+    pointers.push_back(const_cast<char*>(variable.c_str()));
+  }
+  pointers.push_back(nullptr);
+  return pointers;
 }
 
 std::size_t CountOf(char** variables) {
@@ -216,19 +247,25 @@ std::vector<std::string> DialogArguments(DialogProgram program, const ShownMessa
 }
 
 int RunProgram(const std::string& path, const std::vector<std::string>& arguments) {
-  return Spawn(path, arguments, environ, -1);
+  return Wait(Start(path, arguments, environ, -1, -1));
 }
 
-ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments) {
+ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments,
+                            std::size_t output_limit) {
   const std::vector<std::string> environment = DialogEnvironment();
-  std::vector<char*> pointers;
-  for (const std::string& variable : environment) {
-    pointers.push_back(const_cast<char*>(variable.c_str()));
-  }
-  pointers.push_back(nullptr);
   const int errors = memfd_create("dialog-errors", MFD_CLOEXEC);
+  int output[2] = {-1, -1};
+  if (output_limit > 0 && pipe2(output, O_CLOEXEC) != 0) return ProgramRun{-1, "", ""};
+  const pid_t child = Start(path, arguments, Pointers(environment).data(), output[1], errors);
   ProgramRun run;
-  run.status = Spawn(path, arguments, pointers.data(), errors);
+  if (output[1] >= 0) {
+    // Read before waiting: a program that prints more than a pipe holds
+    // would otherwise wait for us while we wait for it.
+    close(output[1]);
+    if (child >= 0) run.output = ReadOutput(output[0], output_limit);
+    close(output[0]);
+  }
+  run.status = Wait(child);
   if (errors >= 0) {
     run.errors = ReadErrors(errors);
     close(errors);

@@ -26,9 +26,12 @@ int RunProgram(const std::string& path, const std::vector<std::string>& argument
 struct ProgramRun {
   int status = -1;
   std::string errors;
+  std::string output;  // only when asked for
 };
-// As RunProgram, in DialogEnvironment, keeping the program's standard error.
-ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments);
+// As RunProgram, in DialogEnvironment, keeping the program's standard error
+// and, with an output_limit, at most that many bytes of its standard output.
+ProgramRun RunDialogProgram(const std::string& path, const std::vector<std::string>& arguments,
+                            std::size_t output_limit = 0);
 
 // This process's environment, with LC_ALL naming a UTF-8 locale when the one
 // in force is not UTF-8 (the player's language in UTF-8 where installed,

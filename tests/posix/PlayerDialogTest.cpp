@@ -56,15 +56,15 @@ TEST(PlayerDialogTest, TitleTextAndIconReachTheDialogProgramsAsSingleArguments) 
 // display; only the latter says so on standard error. Anything else but 0
 // (zenity's 255 for arguments it refuses, a crash) showed nothing.
 TEST(PlayerDialogTest, ADialogThatShowedNothingIsNoAnswer) {
-  EXPECT_EQ(ReadDialogExit(ProgramRun{0, ""}), DialogExit::kYes);
-  EXPECT_EQ(ReadDialogExit(ProgramRun{1, ""}), DialogExit::kNo);
-  EXPECT_EQ(ReadDialogExit(ProgramRun{1, "Gtk-Message: GtkDialog mapped without a transient parent"}),
+  EXPECT_EQ(ReadDialogExit(ProgramRun{0, "", ""}), DialogExit::kYes);
+  EXPECT_EQ(ReadDialogExit(ProgramRun{1, "", ""}), DialogExit::kNo);
+  EXPECT_EQ(ReadDialogExit(ProgramRun{1, "Gtk-Message: GtkDialog mapped without a transient parent", ""}),
             DialogExit::kNo);
   for (const ProgramRun& failed :
-       {ProgramRun{1, "(zenity:1): Gtk-WARNING **: cannot open display: :99"},
-        ProgramRun{1, "qt.qpa.xcb: could not connect to display :99"},
-        ProgramRun{255, "This option is not available. Please see --help for all possible usages."},
-        ProgramRun{5, ""}, ProgramRun{-1, ""}}) {
+       {ProgramRun{1, "(zenity:1): Gtk-WARNING **: cannot open display: :99", ""},
+        ProgramRun{1, "qt.qpa.xcb: could not connect to display :99", ""},
+        ProgramRun{255, "This option is not available. Please see --help for all possible usages.", ""},
+        ProgramRun{5, "", ""}, ProgramRun{-1, "", ""}}) {
     EXPECT_EQ(ReadDialogExit(failed), DialogExit::kFailed) << failed.status << " " << failed.errors;
   }
 }
