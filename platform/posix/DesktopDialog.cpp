@@ -111,11 +111,7 @@ bool ShowDesktopDialog(const ShownMessage& message, MessageAnswer* answer, std::
   const bool question = message.style == MessageStyle::kQuestion;
   const DialogExit exit = ReadDialogExit(run);
   if (exit == DialogExit::kFailed) {
-    const char* name = dialog.program == DialogProgram::kZenity ? "zenity" : "kdialog";
-    *failure = std::string(name) + " could not show the " + (question ? "question" : "message") +
-               " (" + (run.status < 0 ? "it did not run to an exit"
-                                      : "exit status " + std::to_string(run.status)) +
-               (run.errors.empty() ? "" : ": " + FirstLine(run.errors)) + ")";
+    *failure = DialogFailure(dialog.program, question ? "question" : "message", run);
     return false;
   }
   if (!question) *answer = MessageAnswer::kOk;
@@ -291,6 +287,14 @@ std::vector<std::string> DialogEnvironment() {
     break;
   }
   return environment;
+}
+
+std::string DialogFailure(DialogProgram program, const char* what, const ProgramRun& run) {
+  const char* name = program == DialogProgram::kZenity ? "zenity" : "kdialog";
+  return std::string(name) + " could not show the " + what + " (" +
+         (run.status < 0 ? "it did not run to an exit"
+                         : "exit status " + std::to_string(run.status)) +
+         (run.errors.empty() ? "" : ": " + FirstLine(run.errors)) + ")";
 }
 
 DialogExit ReadDialogExit(const ProgramRun& run) {

@@ -43,6 +43,8 @@ std::vector<std::string> DialogEnvironment();
 // arguments).
 enum class DialogExit { kYes, kNo, kFailed };
 DialogExit ReadDialogExit(const ProgramRun& run);
+// "zenity could not show the WHAT (exit status N: its first complaint)".
+std::string DialogFailure(DialogProgram program, const char* what, const ProgramRun& run);
 
 // The executable file `name` in an absolute directory of $PATH, or "".
 std::string FindOnPath(const char* name);

@@ -48,10 +48,16 @@ std::vector<std::string> ListDialogArguments(DialogProgram program, const ListCh
   return arguments;
 }
 
-int ChooseFromList(const std::string& path, DialogProgram program, const ListChoice& choice) {
+int ChooseFromList(const std::string& path, DialogProgram program, const ListChoice& choice,
+                   std::string* failure) {
   // Under a UTF-8 locale, as every dialog: zenity refuses non-ASCII text in any other.
   const ProgramRun run = RunDialogProgram(path, ListDialogArguments(program, choice), kLongestAnswer);
-  if (run.status != 0) return -1;
+  const DialogExit exit = ReadDialogExit(run);
+  if (exit == DialogExit::kFailed) {
+    *failure = DialogFailure(program, "list", run);
+    return kListNotShown;
+  }
+  if (exit != DialogExit::kYes) return -1;
   return RowOfAnswer(run.output, choice.rows.size());
 }
 

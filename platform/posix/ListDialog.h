@@ -20,8 +20,14 @@ struct ListChoice {
 // its 1-based number, which the program prints for the chosen row.
 std::vector<std::string> ListDialogArguments(DialogProgram program, const ListChoice& choice);
 
-// Shows the list with the program at `path`; the chosen row (0-based), or -1
-// when the player cancelled, chose nothing, or the dialog did not run.
-int ChooseFromList(const std::string& path, DialogProgram program, const ListChoice& choice);
+// What ChooseFromList returns when no list was shown at all (the program
+// could not reach the display, refused its arguments, or did not run).
+constexpr int kListNotShown = -2;
+
+// Shows the list with the program at `path`; the chosen row (0-based), -1
+// when the player cancelled or chose nothing, or kListNotShown with *failure
+// saying why.
+int ChooseFromList(const std::string& path, DialogProgram program, const ListChoice& choice,
+                   std::string* failure);
 
 }  // namespace platform::posix

@@ -78,11 +78,16 @@ launch() {
 }
 
 # Waits for the run to end; sets code, err (its standard error), shown (the record).
+# The line naming the copy before the question goes to stderr and the
+# journal in every scenario: kept in named_copy, checked in the first one,
+# and left out of err and the journal the others compare.
 finish_run() {
   wait "$pid"
   code=$?
-  err=$(cat "$root/stderr")
+  named_copy=$(grep -m1 '^mesupdate: the game is in the Wine prefix ' "$root/stderr")
+  err=$(grep -v '^mesupdate: the game is in the Wine prefix ' "$root/stderr")
   shown=$(cat "$record" 2>/dev/null)
+  [ -f "$journal" ] && sed -i '/^-t|mesupdate|--|the game is in the Wine prefix /d' "$journal"
 }
 
 # next_dialog TITLE: waits for a dialog titled TITLE shown by another process
@@ -131,6 +136,11 @@ expect_equal() {  # NAME WHAT ACTUAL EXPECTED
   [ "$3" = "$4" ] || report_mismatch "$1" "$2 was:" "$3" "$4"
 }
 
+# The English line under the question (and on stderr) naming the copy.
+named_copy_of() {  # GAME_FOLDER
+  echo "the game is in the Wine prefix $prefix (from \$WINEPREFIX); the archive to update: $1/mes.arc"
+}
+
 new_game() {  # NAME
   make_prefix "$1" win32 'C:\\Mirkan' Mirkan
   make_archive "$game/mes.arc"
@@ -157,6 +167,7 @@ scenario_yes_updates() {
   check $name "exit code $code, expected 1" test "$code" = 1
   expect_equal $name "the record" "$shown" "$ASKED${NL}ANSWER${TAB}yes$NL$DONE"
   expect_equal $name "stderr" "$err" ""
+  expect_equal $name "the copy named" "$named_copy" "mesupdate: $(named_copy_of "$game")"
   check $name "archive not updated" "$fixture" verify-update "$old" "$game/mes.arc" "$resources"
   finish $name
 }
@@ -256,7 +267,7 @@ scenario_kdialog_on_kde() {
   finish_run
   check $name "exit code $code, expected 1" test "$code" = 1
   expect_equal $name "kdialog's arguments" "$(cat "$root/kdialog-args")" \
-    "[--title=mesupdate][--yesno=${QUESTION//\\n/$NL}]$NL[--title=mesupdate][--sorry=「ミルカナ」のシステムが無事更新されました。]"
+    "[--title=mesupdate][--yesno=${QUESTION//\\n/$NL}$NL$NL$(named_copy_of "$game")]$NL[--title=mesupdate][--sorry=「ミルカナ」のシステムが無事更新されました。]"
   check $name "archive not updated" "$fixture" verify-update "$old" "$game/mes.arc" "$resources"
   finish $name
 }

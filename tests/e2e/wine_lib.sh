@@ -36,11 +36,13 @@ start_xvfb() {
     xvfb_pid=$!
     local i
     for i in $(seq 50); do
-      if xdpyinfo -display :$display >/dev/null 2>&1; then
+      # Ours must still run: a display that answers after ours gave up is
+      # another run's, which took the number first.
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if xdpyinfo -display :$display >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null; then
         export DISPLAY=:$display
         return 0
       fi
-      kill -0 "$xvfb_pid" 2>/dev/null || break
       sleep 0.1
     done
     kill "$xvfb_pid" 2>/dev/null

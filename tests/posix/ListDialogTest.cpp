@@ -13,6 +13,7 @@ using platform::posix::ChooseFromList;
 using platform::posix::DialogProgram;
 using platform::posix::ListChoice;
 using platform::posix::ListDialogArguments;
+using platform::posix::kListNotShown;
 using Args = std::vector<std::string>;
 
 namespace {
@@ -31,13 +32,15 @@ TEST(ListDialogTest, NumbersTheRowsForEitherProgram) {
                   "Lutris  /b", "off"}));
 }
 
-// A stand-in dialog that prints `output` and exits with `status`.
-int ChooseWith(const std::string& output, int status) {
+// A stand-in dialog that prints `output`, complains `errors` and exits with `status`.
+int ChooseWith(const std::string& output, int status, const std::string& errors = "") {
   TempDir dir;
-  const std::string program = dir.Write(
-      "dialog", "#!/bin/sh\nprintf '" + output + "'\nexit " + std::to_string(status) + "\n");
+  const std::string program =
+      dir.Write("dialog", "#!/bin/sh\nprintf '" + output + "'\nprintf '" + errors +
+                              "' >&2\nexit " + std::to_string(status) + "\n");
   chmod(program.c_str(), 0755);
-  return ChooseFromList(program, DialogProgram::kZenity, TwoCopies());
+  std::string failure;
+  return ChooseFromList(program, DialogProgram::kZenity, TwoCopies(), &failure);
 }
 
 TEST(ListDialogTest, ReadsTheChosenRowOnly) {
@@ -50,7 +53,15 @@ TEST(ListDialogTest, ReadsTheChosenRowOnly) {
   EXPECT_EQ(ChooseWith("0\\n", 0), -1);
   EXPECT_EQ(ChooseWith("-1\\n", 0), -1);
   EXPECT_EQ(ChooseWith("00001\\n", 0), -1);  // longer than any row number
-  EXPECT_EQ(ChooseFromList("/nonexistent/dialog", DialogProgram::kZenity, TwoCopies()), -1);
+}
+
+TEST(ListDialogTest, AListNeverShownIsNoOnesAnswer) {
+  EXPECT_EQ(ChooseWith("", 1, "Gtk-WARNING: cannot open display: :99"), kListNotShown);
+  EXPECT_EQ(ChooseWith("", 255, "This option is not available."), kListNotShown);
+  std::string failure;
+  EXPECT_EQ(ChooseFromList("/nonexistent/dialog", DialogProgram::kZenity, TwoCopies(), &failure),
+            kListNotShown);
+  EXPECT_NE(failure.find("zenity could not show the list"), std::string::npos) << failure;
 }
 
 TEST(ListDialogTest, ReadsABoundedAnswer) {
@@ -59,7 +70,8 @@ TEST(ListDialogTest, ReadsABoundedAnswer) {
   const std::string program =
       dir.Write("dialog", "#!/bin/sh\nprintf 2; head -c 3000000 /dev/zero\nexit 0\n");
   chmod(program.c_str(), 0755);
-  EXPECT_EQ(ChooseFromList(program, DialogProgram::kZenity, TwoCopies()), -1);
+  std::string failure;
+  EXPECT_EQ(ChooseFromList(program, DialogProgram::kZenity, TwoCopies(), &failure), -1);
 }
 
 }  // namespace

@@ -7,25 +7,10 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-passed=0
-failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    echo "PASS $what"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $what"
-    failed=$((failed + 1))
-  fi
-}
-finish() {
-  echo "packages: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+suite=packages
+source "$root/tests/release/check_lib.sh"
 
+mkdir -p build
 if ! bash scripts/release.sh >build/release.log 2>&1; then
   tail -30 build/release.log
   check "scripts/release.sh" false

@@ -10,26 +10,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 first=${1:-$root/build/win32/bin}
 programs=(mesupdate.exe mesarc.exe)
-passed=0
-failed=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    echo "PASS $what"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $what"
-    failed=$((failed + 1))
-  fi
-}
-
-finish() {
-  echo "reproducible: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+suite=reproducible
+source "$root/tests/release/check_lib.sh"
 
 for program in "${programs[@]}"; do
   if [ ! -f "$first/$program" ]; then

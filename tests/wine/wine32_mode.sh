@@ -11,7 +11,10 @@
 wine32_loader=/usr/lib/wine/wine
 qemu_i386=/usr/bin/qemu-i386-static
 binfmt_dir=/proc/sys/fs/binfmt_misc
-binfmt_entry=$binfmt_dir/qemu-i386
+# One entry per run, under a name of its own: two runs at once each remove
+# only theirs, and one that was killed leaves a name the next run can clear.
+binfmt_name=mesupdate-qemu-i386-$$
+binfmt_entry=$binfmt_dir/$binfmt_name
 wine32_mounted_binfmt=
 wine32_registered=
 
@@ -19,8 +22,20 @@ wine32_registered=
 i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
+# With any i386 entry registered (ours from another run, or a distribution's
+# qemu-i386), the kernel would hand the loader to qemu: not native.
 wine32_native_works() {
-  [ ! -e "$binfmt_entry" ] && "$wine32_loader" --version >/dev/null 2>&1
+  ! ls "$binfmt_dir" 2>/dev/null | grep -q 'i386' && "$wine32_loader" --version >/dev/null 2>&1
+}
+
+# Entries of runs that no longer exist (killed before they could clean up).
+wine32_clear_stale_entries() {
+  local entry pid
+  for entry in "$binfmt_dir"/mesupdate-qemu-i386-*; do
+    [ -e "$entry" ] || continue
+    pid=${entry##*-}
+    kill -0 "$pid" 2>/dev/null || echo -1 >"$entry" 2>/dev/null
+  done
 }
 
 # The kernel hands i386 programs to qemu: Wine starts the updater from the
@@ -35,21 +50,20 @@ wine32_register_qemu() {
     }
     wine32_mounted_binfmt=1
   fi
-  if [ -e "$binfmt_entry" ]; then
-    echo "a qemu-i386 binfmt entry exists already: using it, leaving it in place"
-    return 0
-  fi
-  printf ':qemu-i386:M::%s:%s:%s:FP' "$i386_magic" "$i386_mask" "$qemu_i386" \
-    >"$binfmt_dir/register" 2>/dev/null || { echo "cannot register qemu-i386" >&2; return 1; }
+  wine32_clear_stale_entries
+  printf ':%s:M::%s:%s:%s:FP' "$binfmt_name" "$i386_magic" "$i386_mask" "$qemu_i386" \
+    >"$binfmt_dir/register" 2>/dev/null || { echo "cannot register $binfmt_name" >&2; return 1; }
   wine32_registered=1
 }
 
 wine32_release() {
   if [ -n "$wine32_registered" ] && [ -e "$binfmt_entry" ]; then
-    echo -1 >"$binfmt_entry" && echo "== removed the qemu-i386 binfmt entry"
+    echo -1 >"$binfmt_entry" && echo "== removed the binfmt entry $binfmt_name"
   fi
+  unset WINELOADERNOEXEC QEMU_RESERVED_VA
   wine32_registered=
-  if [ -n "$wine32_mounted_binfmt" ]; then
+  # Unmounted only when no other run's entry is left in it.
+  if [ -n "$wine32_mounted_binfmt" ] && ! ls "$binfmt_dir" | grep -q '^mesupdate-qemu-i386-'; then
     umount "$binfmt_dir" 2>/dev/null
     wine32_mounted_binfmt=
   fi

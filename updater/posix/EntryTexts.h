@@ -96,6 +96,14 @@ inline std::string FoundIn(const std::string& manager, const std::string& prefix
                    : "the archive to update: " + archive);
 }
 
+// The same for a prefix the player named (--prefix or $WINEPREFIX).
+inline std::string FoundInNamed(const std::string& prefix, const std::string& source,
+                                const std::string& archive, bool leftover) {
+  return "the game is in the Wine prefix " + prefix + " (" + source + "); " +
+         (leftover ? "an interrupted update to finish: " + archive + "_"
+                   : "the archive to update: " + archive);
+}
+
 inline std::string SeveralCopies(std::size_t count) {
   return "the game is installed in " + std::to_string(count) + " Wine prefixes:";
 }
@@ -115,9 +123,14 @@ inline std::string YesCannotChoose(const std::string& example_prefix) {
          "for example: mesupdate --yes --prefix " + example_prefix;
 }
 constexpr char kNoneChosen[] = "no copy was chosen: nothing was changed";
-constexpr char kNoOneToChoose[] =
-    "no one could choose: standard input is not a terminal and no desktop dialog could ask, "
-    "so nothing was changed; name the prefix with --prefix";
+// failure: why the list dialog showed nothing, when one was run.
+inline std::string NoOneToChoose(const std::string& failure) {
+  return "no one could choose: " +
+         (failure.empty() ? std::string("standard input is not a terminal and no desktop dialog "
+                                        "could ask")
+                          : failure) +
+         ", so nothing was changed; name the prefix with --prefix";
+}
 
 constexpr char kStateOriginal[] = "original";
 constexpr char kStatePartlyPatched[] = "partly patched";

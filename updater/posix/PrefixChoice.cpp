@@ -51,6 +51,13 @@ Location Explicit(const std::string& folder, const std::string& source, bool fro
   if (!location.copy.named) {
     posix::NoteUnderNextDialog(entry_text::NotInstalledIn(location.prefix, source, why));
   }
+  // Named before the question, as a copy the search found is.
+  if (location.found) {
+    const std::string line = entry_text::FoundInNamed(location.prefix, source,
+                                                      location.copy.archive, location.copy.leftover);
+    posix::TellPlayer(line);
+    posix::NoteUnderNextDialog(line);
+  }
   return location;
 }
 
@@ -98,7 +105,7 @@ int ChooseOnTerminal(const std::vector<GameCopy>& copies) {
 }
 
 int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
-                    const std::vector<GameCopy>& copies) {
+                    const std::vector<GameCopy>& copies, std::string* failure) {
   posix::ListChoice choice;
   choice.title = entry_text::kListTitle;
   choice.text = entry_text::kListText;
@@ -108,7 +115,7 @@ int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
   for (const GameCopy& copy : copies) {
     choice.rows.push_back({copy.manager, copy.game_folder, StateWords(copy), copy.prefix});
   }
-  return posix::ChooseFromList(path, program, choice);
+  return posix::ChooseFromList(path, program, choice, failure);
 }
 
 // The copy the player picks, or -1 after saying why none was.
@@ -120,13 +127,17 @@ int Choose(const std::vector<GameCopy>& copies, bool yes) {
   }
   std::string path;
   posix::DialogProgram program;
-  int chosen = -1;
+  int chosen = posix::kListNotShown;
+  std::string failure;
   if (posix::AsksOnDesktop(&path, &program)) {
-    chosen = ChooseOnDesktop(path, program, copies);
-  } else if (posix::CanAnswerOnInput()) {
+    chosen = ChooseOnDesktop(path, program, copies, &failure);
+  }
+  // A list that could not be shown is nobody's answer: say why, and ask on
+  // the terminal where there is one.
+  if (chosen == posix::kListNotShown && posix::CanAnswerOnInput()) {
     chosen = ChooseOnTerminal(copies);
-  } else {
-    posix::TellPlayer(entry_text::kNoOneToChoose);
+  } else if (chosen == posix::kListNotShown) {
+    posix::TellPlayer(entry_text::NoOneToChoose(failure));
     return -1;
   }
   if (chosen < 0) posix::TellPlayer(entry_text::kNoneChosen);

@@ -104,6 +104,7 @@ class Search {
  private:
   void SearchAt(const prefix_search::SearchPlace& place) {
     const std::string folder = PlaceFolder(place, environment_);
+    if (folder.empty()) return;
     switch (place.layout) {
       case Layout::kPrefix:
         Consider(folder, place.manager);
@@ -221,12 +222,17 @@ class Search {
 
 Environment EnvironmentFromProcess() {
   Environment environment;
+  // Without an absolute home the places under it are nowhere: never the
+  // root or the current folder.
   const char* home = std::getenv("HOME");
-  environment.home = home ? home : "";
+  environment.home = IsAbsolute(home) ? home : "";
+  const auto under_home = [&](const char* path) {
+    return environment.home.empty() ? std::string() : environment.home + path;
+  };
   const char* data = std::getenv("XDG_DATA_HOME");
   const char* config = std::getenv("XDG_CONFIG_HOME");
-  environment.data_home = IsAbsolute(data) ? data : environment.home + "/.local/share";
-  environment.config_home = IsAbsolute(config) ? config : environment.home + "/.config";
+  environment.data_home = IsAbsolute(data) ? data : under_home("/.local/share");
+  environment.config_home = IsAbsolute(config) ? config : under_home("/.config");
   return environment;
 }
 
@@ -234,7 +240,7 @@ std::string PlaceFolder(const SearchPlace& place, const Environment& environment
   const std::string& base = place.base == Base::kHome       ? environment.home
                             : place.base == Base::kDataHome ? environment.data_home
                                                             : environment.config_home;
-  return base + "/" + place.path;
+  return base.empty() ? "" : base + "/" + place.path;
 }
 
 std::string ShownPlace(const SearchPlace& place) {
