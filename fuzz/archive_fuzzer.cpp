@@ -99,7 +99,7 @@ void OpenAndRebuild(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  platform::SetSystemForTesting(&Memory());
+  platform::UseSystem(&Memory());
   return 0;
 }
 

@@ -158,7 +158,7 @@ void PackAndExamine(std::string_view bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  platform::SetSystemForTesting(&Memory());
+  platform::UseSystem(&Memory());
   return 0;
 }
 

@@ -41,6 +41,6 @@ CopyResult System::StreamCopyFromFile(StreamHandle stream, NativeHandle file,
   return CopyResult::kCopied;
 }
 
-void SetSystemForTesting(System* system) { g_substitute = system; }
+void UseSystem(System* system) { g_substitute = system; }
 
 }  // namespace platform

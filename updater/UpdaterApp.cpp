@@ -15,8 +15,6 @@ using platform::Sys;
 
 namespace {
 
-constexpr char kGameKey[] = "SoftWare\\velk\\MIRKAN";
-constexpr char kInstallPathValue[] = "InstPath";
 constexpr char kArchiveName[] = "\\mes.arc";
 constexpr char kNewFileFormat[] = "%s_";
 // The new file's path adds one byte to the archive path.
@@ -87,6 +85,7 @@ bool UpdaterApp::UpdateArchive() {
   // payload of this build counts; any other (a copy the player kept, another
   // version's update) is left alone, and the archive is reported missing.
   if (!Sys().PathExists(archive_path_) && CarriesPatchSet(new_path)) {
+    Sys().SwapBegins();
     return MoveIntoPlace(new_path);
   }
 
@@ -120,6 +119,7 @@ bool UpdaterApp::RebuildInto(MesArchive* archive, const char* new_path) {
 
 // The new archive is complete and on stable storage: replace the old one.
 bool UpdaterApp::SwapIn(const char* new_path) {
+  Sys().SwapBegins();
   if (!Sys().PathDelete(archive_path_)) ShowSwapFailure(text::kDeleteFailed);
   return MoveIntoPlace(new_path);
 }

@@ -74,6 +74,9 @@ class MemorySystem : public System {
   bool PathDelete(const char* path) override;
   bool PathMove(const char* from, const char* to) override;
   std::uint32_t LastError() override { return last_error_; }
+  std::string TakeFailureCause() override { return std::string(); }
+  // Stops nothing: the in-memory files are never cut short by a signal.
+  void SwapBegins() override {}
 
   std::int32_t RegistryOpen(NativeHandle root, const char* subkey, std::uint32_t access,
                             NativeHandle* key) override;

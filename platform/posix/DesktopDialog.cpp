@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "os/ControlBytes.h"
+#include "platform/posix/ErrorCodes.h"
 
 extern char** environ;
 
@@ -42,9 +42,6 @@ bool PlayerCanAnswerOnInput() {
   return fstat(STDIN_FILENO, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode));
 }
 
-bool NoTerminal() { return !PlayerCanAnswerOnInput() && !isatty(STDERR_FILENO); }
-
-bool DesktopSession() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
 
 // kdialog first on a KDE desktop, zenity first elsewhere.
 DesktopDialog FindDesktopDialog() {
@@ -67,22 +64,6 @@ DesktopDialog FindDesktopDialog() {
 const DesktopDialog& InstalledDesktopDialog() {
   static const DesktopDialog dialog = FindDesktopDialog();
   return dialog;
-}
-
-// failure: why the dialog program showed nothing, when it was run.
-std::string WhyNothingWasAsked(const std::string& failure) {
-  if (!failure.empty()) {
-    return "no one could be asked: " + failure +
-           ", so the answer is No; run mesupdate in a terminal, or with --yes";
-  }
-  if (!DesktopSession()) {
-    return "no one could be asked: standard input is not a terminal and there is no desktop "
-           "session ($DISPLAY and $WAYLAND_DISPLAY are unset), so the answer is No; run "
-           "mesupdate in a terminal, or with --yes";
-  }
-  return "no one could be asked: standard input is not a terminal, and neither zenity nor "
-         "kdialog is installed to ask on the desktop, so the answer is No; install zenity, or "
-         "run mesupdate in a terminal";
 }
 
 std::string g_note_under_next_dialog;
@@ -325,7 +306,6 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
                                 CaptionEncoding caption_encoding, MessageStyle style) {
   const ShownMessage message = ShownMessageOf(text, caption, caption_encoding, style);
   const bool question = style == MessageStyle::kQuestion;
-  if (question) NoteQuestionAsked();
   RecordMessage(message);
   MessageAnswer answer = MessageAnswer::kOk;
   const bool answerable = PlayerCanAnswerOnInput();
@@ -335,9 +315,7 @@ MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
     // Input no player types into is never read: it could block for ever or
     // carry anything.
     answer = ShowTerminalDialog(message, answerable ? stdin : nullptr, stderr);
-    if (question && !answerable && !AnsweringQuestionsYes()) {
-      TellPlayer(WhyNothingWasAsked(failure));
-    }
+    if (!failure.empty()) NoteFailureDetail(failure);
   }
   if (question) RecordAnswer(answer);
   g_note_under_next_dialog.clear();
@@ -348,6 +326,12 @@ void NoteUnderNextDialog(std::string line) { g_note_under_next_dialog = std::mov
 
 bool CanAnswerOnInput() { return PlayerCanAnswerOnInput(); }
 
+bool NoTerminal() { return !PlayerCanAnswerOnInput() && !isatty(STDERR_FILENO); }
+
+bool DesktopSession() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
+
+bool DesktopDialogInstalled() { return !InstalledDesktopDialog().path.empty(); }
+
 bool AsksOnDesktop(std::string* path, DialogProgram* program) {
   if (PlayerCanAnswerOnInput() || AnsweringQuestionsYes() || !DesktopSession()) return false;
   const DesktopDialog& dialog = InstalledDesktopDialog();
@@ -355,17 +339,6 @@ bool AsksOnDesktop(std::string* path, DialogProgram* program) {
   *path = dialog.path;
   *program = dialog.program;
   return true;
-}
-
-void TellPlayer(const std::string& line) {
-  // Paths in the line come from the registry and the disk: their control
-  // bytes are shown, not obeyed, on the terminal and in the journal.
-  const std::string shown = EscapeControlCharacters(line);
-  std::fprintf(stderr, "mesupdate: %s\n", shown.c_str());
-  std::fflush(stderr);
-  if (!NoTerminal()) return;
-  const std::string logger = FindOnPath("logger");
-  if (!logger.empty()) RunProgram(logger, {"-t", "mesupdate", "--", shown});
 }
 
 }  // namespace platform::posix

@@ -52,26 +52,27 @@ std::string FindOnPath(const char* name);
 // pipe or file of answers) with a desktop session ($DISPLAY or
 // $WAYLAND_DISPLAY) and no --yes: a desktop dialog. Otherwise, or when no
 // dialog program shows it: the terminal dialog on standard error, reading
-// standard input only when a player can answer there, and for a question
-// then a line saying why nothing could be asked.
+// standard input only when a player can answer there. A dialog program that
+// showed nothing leaves why as the failure detail ("zenity could not show the
+// question (exit status 1: ...)").
 MessageAnswer ShowPlayerMessage(const char* text, const char* caption,
                                 CaptionEncoding caption_encoding, MessageStyle style);
 
 // An English line the next message shows under its text when it comes as a
 // desktop dialog (the Japanese text first and unchanged; the record keeps
-// only that). A terminal has the line on standard error instead, from
-// whoever noted it. Any message clears it.
+// only that). Any message clears it.
 void NoteUnderNextDialog(std::string line);
 
 // Whether the player can answer on standard input (a terminal, or a pipe or
 // file of answers).
 bool CanAnswerOnInput();
+// Neither a terminal nor a file of answers: nobody reads standard error.
+bool NoTerminal();
+// $DISPLAY or $WAYLAND_DISPLAY is set.
+bool DesktopSession();
+// zenity or kdialog is on $PATH.
+bool DesktopDialogInstalled();
 // Whether questions now go to a desktop dialog, and then which program.
 bool AsksOnDesktop(std::string* path, DialogProgram* program);
-
-// "mesupdate: <line>" on standard error; with no terminal around, also in the
-// journal through logger, where a player who started it from the desktop can
-// find it.
-void TellPlayer(const std::string& line);
 
 }  // namespace platform::posix

@@ -50,7 +50,7 @@ struct OutputStream {
 };
 
 // The new file of this run, removed if a stop signal comes while it is
-// written; the swap begins with the delete of the old archive. Once closed
+// written; the program says when the swap begins (BeginSwap). Once closed
 // it is no longer locked, and another run may have put its own file under
 // the name: from then on a stop removes nothing.
 std::string g_new_file;
@@ -69,9 +69,13 @@ const FileRecord* Find(const std::map<std::string, FileRecord>& records, const s
   return found == records.end() ? nullptr : &found->second;
 }
 
+// Before the swap a stop removes the program's own unfinished file and hands
+// over to the program, which ends the run.
 void StopIfAsked() {
   const int signal = PendingStopSignal();
-  if (signal != 0 && !g_swap_begun) StopBeforeSwap(signal, g_new_file);
+  if (signal == 0 || g_swap_begun) return;
+  if (!g_new_file.empty()) unlink(g_new_file.c_str());
+  ReportStop({signal, false, !g_new_file.empty(), false});
 }
 
 FILE* FileOf(StreamHandle stream) { return static_cast<OutputStream*>(stream)->file; }
@@ -243,7 +247,6 @@ bool PathDelete(const char* path) {
   std::string host;
   if (!HostPath(path, &host)) return false;
   StopIfAsked();
-  g_swap_begun = true;
   if (!RemoveName(host, Find(g_read, host))) return false;
   if (const FileRecord* read = Find(g_read, host)) g_deleted[host] = *read;
   g_read.erase(host);
@@ -256,8 +259,13 @@ bool PathMove(const char* from, const char* to) {
   // Windows' move never replaces an existing file.
   const bool moved = MoveName(host_from, host_to, Find(g_deleted, host_to));
   if (moved) g_deleted.erase(host_to);
-  if (const int signal = PendingStopSignal()) ReportStopDuringSwap(signal, moved);
+  if (const int signal = PendingStopSignal()) ReportStop({signal, true, false, moved});
   return moved;
+}
+
+void BeginSwap() {
+  StopIfAsked();
+  g_swap_begun = true;
 }
 
 }  // namespace platform::posix

@@ -32,5 +32,8 @@ bool StreamCopyInKernel(StreamHandle stream, NativeHandle file, std::uint32_t of
 bool PathExists(const char* path);
 bool PathDelete(const char* path);
 bool PathMove(const char* from, const char* to);
+// System::SwapBegins: a stop that came before it still ends the run; from
+// here the file calls go on to the end.
+void BeginSwap();
 
 }  // namespace platform::posix

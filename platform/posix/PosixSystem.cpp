@@ -1,6 +1,5 @@
 // The Linux backend: files and the registry of a Wine prefix, a terminal
 // or desktop dialog for message boxes, payloads linked into the executable.
-#include <cstdio>
 #include <string>
 
 #include "os/System.h"
@@ -8,7 +7,6 @@
 #include "platform/posix/ErrorCodes.h"
 #include "platform/posix/PayloadTable.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/StopSignals.h"
 #include "platform/posix/WineRegistry.h"
 
 namespace platform {
@@ -64,21 +62,12 @@ class PosixSystem final : public System {
   }
   std::int32_t RegistryClose(NativeHandle k) override { return posix::WineRegistryClose(k); }
 
+  std::string TakeFailureCause() override { return posix::TakeFailureDetail(); }
+  void SwapBegins() override { posix::BeginSwap(); }
+
   MessageAnswer ShowMessage(const char* text, const char* caption, CaptionEncoding encoding,
                             MessageStyle style) override {
-    // With the message about a file failure, its cause in Unix words: under
-    // its text in a desktop dialog, after it on standard error. A failure
-    // nobody reported (a probe) is forgotten once the question comes.
-    std::string detail = posix::TakeFailureDetail();
-    if (style == MessageStyle::kQuestion) detail.clear();
-    if (!detail.empty()) posix::NoteUnderNextDialog(detail);
-    const MessageAnswer answer = posix::ShowPlayerMessage(text, caption, encoding, style);
-    if (!detail.empty()) posix::TellPlayer(detail);
-    // Yes starts the work on the files: from here a stop signal waits for a safe point.
-    if (style == MessageStyle::kQuestion && answer == MessageAnswer::kYes) {
-      posix::HoldStopSignals();
-    }
-    return answer;
+    return posix::ShowPlayerMessage(text, caption, encoding, style);
   }
 
   PayloadBytes FindPayload(int id) override {

@@ -1,28 +1,19 @@
 #include "platform/posix/StopSignals.h"
 
 #include <signal.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 
 namespace platform::posix {
 namespace {
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kExitNotUpdated = 2;
-
-const char* SignalName(int signal) {
-  switch (signal) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    default: return "SIGHUP";
-  }
-}
+StopHandler g_handler = nullptr;
 
 }  // namespace
 
-void HoldStopSignals() {
+void HoldStopSignals(StopHandler handler) {
+  g_handler = handler;
   sigset_t set;
   sigemptyset(&set);
   for (int signal : kStopSignals) sigaddset(&set, signal);
@@ -30,6 +21,7 @@ void HoldStopSignals() {
 }
 
 int PendingStopSignal() {
+  if (!g_handler) return 0;
   sigset_t pending;
   if (sigpending(&pending) != 0) return 0;
   for (int signal : kStopSignals) {
@@ -38,20 +30,11 @@ int PendingStopSignal() {
   return 0;
 }
 
-void StopBeforeSwap(int signal, const std::string& new_file) {
-  if (!new_file.empty()) unlink(new_file.c_str());
-  std::fprintf(stderr, "%s: stopped by %s before the old archive was touched: mes.arc is unchanged%s\n",
-               program_invocation_short_name, SignalName(signal),
-               new_file.empty() ? "" : ", the unfinished new file was removed");
-  std::fflush(stderr);
-  _exit(kExitNotUpdated);
-}
-
-void ReportStopDuringSwap(int signal, bool moved) {
-  std::fprintf(stderr, "%s: %s arrived while mes.arc was being replaced: %s\n",
-               program_invocation_short_name, SignalName(signal),
-               moved ? "the swap was finished first"
-                     : "the swap did not complete (the messages say why); nothing more was done");
+void ReportStop(const StopEvent& event) {
+  if (!g_handler) return;
+  g_handler(event);
+  // Before the swap the new file is gone: no way on.
+  if (!event.during_swap) std::abort();
 }
 
 }  // namespace platform::posix

@@ -14,7 +14,6 @@ namespace platform::posix {
 namespace {
 
 bool g_answer_yes = false;
-bool g_question_asked = false;
 
 // No answer is longer: reading stops there, so endless input without a line
 // end (</dev/zero) costs no memory.
@@ -121,10 +120,6 @@ bool IsYesAnswer(const char* line) {
 void AnswerQuestionsYes() { g_answer_yes = true; }
 
 bool AnsweringQuestionsYes() { return g_answer_yes; }
-
-void NoteQuestionAsked() { g_question_asked = true; }
-
-bool QuestionAsked() { return g_question_asked; }
 
 MessageAnswer ShowTerminalDialog(const ShownMessage& message, std::FILE* in, std::FILE* out) {
   // A path in the text comes from the registry: its control bytes are shown, not obeyed.

@@ -43,8 +43,5 @@ bool IsYesAnswer(const char* line);
 // the question and the answer "y" are still printed.
 void AnswerQuestionsYes();
 bool AnsweringQuestionsYes();
-// Whether any question has been put to the player in this process.
-void NoteQuestionAsked();
-bool QuestionAsked();
 
 }  // namespace platform::posix

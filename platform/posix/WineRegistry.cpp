@@ -31,13 +31,6 @@ std::map<NativeHandle, OpenKey> g_open_keys;
 // Like Windows handles: small multiples of four, never 0, far from the roots.
 NativeHandle g_next_handle = 0x1000;
 
-RegistryLookup g_last_lookup;
-
-void Record(std::string what, std::string why) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_last_lookup = {std::move(what), std::move(why)};
-}
-
 std::string ShownKey(const std::u16string& path) {
   std::string bytes;
   for (char16_t unit : path) {
@@ -55,11 +48,11 @@ bool IsDirectory(const std::string& path) {
 }
 
 // Why system.reg could not be read, from the prefix down.
-std::string WhyUnreadable(const std::string& prefix, const std::string& reg_path) {
-  if (!IsDirectory(prefix)) return "the prefix does not exist";
+LookupFault WhyUnreadable(const std::string& prefix, const std::string& reg_path) {
+  if (!IsDirectory(prefix)) return LookupFault::kNoPrefixFolder;
   struct stat info;
-  if (stat(reg_path.c_str(), &info) != 0) return "there is no system.reg";
-  return "system.reg cannot be read";
+  if (stat(reg_path.c_str(), &info) != 0) return LookupFault::kNoSystemReg;
+  return LookupFault::kUnreadable;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {
@@ -73,33 +66,32 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   return !in.bad() && in.gcount() == length;
 }
 
-// The key at `path` of system.reg (as this 32-bit program sees it), with the
-// file that holds it; null when either is missing, with the reason recorded.
-const RegFileKey* LoadKey(const std::u16string& path, std::shared_ptr<const RegFile>* file) {
-  const std::string what = ShownKey(path);
-  const std::string prefix = WinePrefixDirectory();
+// The key at `path` of the prefix's system.reg (as this 32-bit program sees
+// it), with the file that holds it; null when either is missing, with the
+// reason in lookup.
+const RegFileKey* LoadKey(const std::string& prefix, const std::u16string& path,
+                          std::shared_ptr<const RegFile>* file, RegistryLookup* lookup) {
+  lookup->key = ShownKey(path);
   if (prefix.empty()) {
-    Record(what, "no Wine prefix holds the game");
+    lookup->fault = LookupFault::kNoPrefix;
     return nullptr;
   }
   const std::string reg_path = prefix + "/system.reg";
   std::string text;
   if (!ReadWholeFile(reg_path, &text)) {
-    Record(what, WhyUnreadable(prefix, reg_path));
+    lookup->fault = WhyUnreadable(prefix, reg_path);
     return nullptr;
   }
   auto parsed = std::make_shared<RegFile>();
   if (!parsed->ParseFor32BitKey(text, path)) {
-    Record(what, "system.reg is not a Wine registry file");
+    lookup->fault = LookupFault::kNotRegistry;
     return nullptr;
   }
   *file = parsed;
   const RegFileKey* key = parsed->FindKey(parsed->StoredPath32(path));
   if (!key) {
-    Record(what, "no key " + what +
-                     (parsed->win64() ? " (looked up under Software\\Wow6432Node, as a 32-bit "
-                                        "program sees a 64-bit prefix)"
-                                      : ""));
+    lookup->fault = LookupFault::kNoKey;
+    lookup->win64 = parsed->win64();
   }
   return key;
 }
@@ -121,6 +113,35 @@ bool AnsiToUnits(const char* ansi, std::u16string* units) {
 bool UnitsToAnsi(std::string_view utf16le, std::string* ansi) {
   utf16le = utf16le.substr(0, utf16le.size() & ~std::size_t{1});
   return Utf16LeToCp932WithAliases(utf16le, ansi);
+}
+
+// RegQueryValueExA on an open key; what went wrong goes to lookup.
+std::int32_t QueryValue(const RegFileKey& key, const char* name, std::uint32_t* type,
+                        unsigned char* data, std::uint32_t* size, RegistryLookup* lookup) {
+  lookup->value = Cp932ToUtf8Lossy(name ? name : "");
+  std::u16string units;
+  const RegFileValue* value = AnsiToUnits(name, &units) ? key.FindValue(units) : nullptr;
+  if (!value) {
+    lookup->fault = LookupFault::kNoValue;
+    return kErrorFileNotFound;
+  }
+  std::string converted;
+  const std::string* bytes = &value->data;
+  if (IsStringType(value->type)) {
+    if (!UnitsToAnsi(value->data, &converted)) {
+      lookup->fault = LookupFault::kNotShiftJis;
+      return kErrorNoUnicodeTranslation;
+    }
+    bytes = &converted;
+  }
+  if (type) *type = value->type;
+  lookup->room = size ? *size : 0;
+  const std::int32_t status = DeliverRegistryValue(*bytes, value->type, data, size);
+  if (status == kErrorMoreData) {
+    lookup->fault = LookupFault::kTooLong;
+    lookup->size = *size;
+  }
+  return status;
 }
 
 }  // namespace
@@ -145,11 +166,11 @@ std::int32_t WineRegistryOpen(NativeHandle root, const char* subkey, std::uint32
   path += relative;
 
   std::shared_ptr<const RegFile> file;
-  const RegFileKey* found = LoadKey(path, &file);
+  RegistryLookup lookup;
+  const RegFileKey* found = LoadKey(WinePrefixDirectory(), path, &file, &lookup);
   if (!found) return kErrorFileNotFound;
 
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_last_lookup = {ShownKey(path), std::string()};
   NativeHandle handle = g_next_handle;
   g_next_handle += 4;
   g_open_keys.emplace(handle, OpenKey{std::move(file), found, std::move(path)});
@@ -163,9 +184,9 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
 
   std::shared_ptr<const RegFile> file;
   const RegFileKey* open = nullptr;
-  std::u16string key_path;
+  RegistryLookup lookup;
   if (key == kHkeyLocalMachine) {
-    open = LoadKey(key_path, &file);
+    open = LoadKey(WinePrefixDirectory(), std::u16string(), &file, &lookup);
     if (!open) return kErrorFileNotFound;
   } else {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -173,40 +194,25 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
     if (found == g_open_keys.end()) return kErrorInvalidHandle;
     file = found->second.file;  // keeps the key alive outside the lock
     open = found->second.key;
-    key_path = found->second.path;
   }
-  const std::string shown_name = Cp932ToUtf8Lossy(name ? name : "");
-  const std::string what = "the value " + shown_name + " of " + ShownKey(key_path);
-
-  std::u16string units;
-  const RegFileValue* value = AnsiToUnits(name, &units) ? open->FindValue(units) : nullptr;
-  if (!value) {
-    Record(what, "no value " + shown_name + " in " + ShownKey(key_path));
-    return kErrorFileNotFound;
-  }
-
-  std::string converted;
-  const std::string* bytes = &value->data;
-  if (IsStringType(value->type)) {
-    if (!UnitsToAnsi(value->data, &converted)) {
-      Record(what, what + " is not text Shift-JIS can hold (an unpaired surrogate, or more "
-                          "characters Shift-JIS lacks than its user-defined codes)");
-      return kErrorNoUnicodeTranslation;
-    }
-    bytes = &converted;
-  }
-  if (type) *type = value->type;
-  const std::uint32_t room = size ? *size : 0;
-  const std::int32_t status = DeliverRegistryValue(*bytes, value->type, data, size);
-  Record(what, status != kErrorMoreData ? std::string()
-                                        : what + " holds " + std::to_string(*size) +
-                                              " bytes, more than " + std::to_string(room));
-  return status;
+  return QueryValue(*open, name, type, data, size, &lookup);
 }
 
-RegistryLookup LastRegistryLookup() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  return g_last_lookup;
+RegistryLookup LookUpRegistryValue(const std::string& prefix, const char* subkey,
+                                   const char* name, std::uint32_t room) {
+  RegistryLookup lookup;
+  std::u16string path;
+  if (!AnsiToUnits(subkey, &path)) {
+    lookup.fault = LookupFault::kNoKey;
+    return lookup;
+  }
+  std::shared_ptr<const RegFile> file;
+  const RegFileKey* key = LoadKey(prefix, path, &file, &lookup);
+  if (!key) return lookup;
+  std::string buffer(room, '\0');
+  std::uint32_t type = 0, size = room;
+  QueryValue(*key, name, &type, reinterpret_cast<unsigned char*>(&buffer[0]), &size, &lookup);
+  return lookup;
 }
 
 std::int32_t WineRegistryClose(NativeHandle key) {

@@ -15,13 +15,32 @@ std::int32_t WineRegistryQuery(NativeHandle key, const char* name, std::uint32_t
                                unsigned char* data, std::uint32_t* size);
 std::int32_t WineRegistryClose(NativeHandle key);
 
-// The last open or query, for the diagnostic after "not installed": what was
-// looked up (a key, or "the value N of" a key) and, when it was not found, a
-// sentence saying why (empty when it was). English, for the terminal.
-struct RegistryLookup {
-  std::string what;
-  std::string why;
+// What a lookup of one value met, as facts for the program's explanation
+// after "not installed".
+enum class LookupFault {
+  kNone,            // the value was delivered
+  kNoPrefix,        // no prefix was chosen
+  kNoPrefixFolder,  // the prefix's folder does not exist
+  kNoSystemReg,
+  kUnreadable,      // system.reg exists but cannot be read
+  kNotRegistry,     // system.reg lacks Wine's header
+  kNoKey,           // win64: looked up under Wow6432Node
+  kNoValue,
+  kNotShiftJis,     // a string Shift-JIS cannot hold, even with aliases
+  kTooLong,         // size bytes, more than room
 };
-RegistryLookup LastRegistryLookup();
+struct RegistryLookup {
+  LookupFault fault = LookupFault::kNone;
+  std::string key;    // HKEY_LOCAL_MACHINE\... as the program named it, UTF-8
+  std::string value;  // the value's name, UTF-8
+  bool win64 = false;
+  std::uint32_t size = 0;
+  std::uint32_t room = 0;
+};
+// The lookup the program makes (open HKEY_LOCAL_MACHINE\subkey, query `name`
+// into room bytes) done again in the prefix's system.reg, for what it met.
+// Reads the file anew and keeps nothing.
+RegistryLookup LookUpRegistryValue(const std::string& prefix, const char* subkey,
+                                   const char* name, std::uint32_t room);
 
 }  // namespace platform::posix

@@ -234,6 +234,10 @@ class Win32System final : public System {
     return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != FALSE;
   }
   std::uint32_t LastError() override { return GetLastError(); }
+  // The Win32 code in the message is all Windows has to say.
+  std::string TakeFailureCause() override { return std::string(); }
+  // Windows ends the process at once when asked to; nothing to hold back.
+  void SwapBegins() override {}
 
   std::int32_t RegistryOpen(NativeHandle root, const char* subkey, std::uint32_t access,
                             NativeHandle* key) override {

@@ -20,6 +20,14 @@ void FaultySystem::ClearFaults() {
   copy_failure_after = 0;
   reads = seeks = stream_writes = copies = file_closes = 0;
   registry_opens = registry_queries = registry_closes = 0;
+  swap_begins = 0;
+  deleted_before_swap.clear();
+  deleted_in_swap.clear();
+}
+
+void FaultySystem::SwapBegins() {
+  ++swap_begins;
+  ForwardingSystem::SwapBegins();
 }
 
 bool FaultySystem::Breaks(bool also) {
@@ -106,6 +114,7 @@ bool FaultySystem::PathExists(const char* path) {
 }
 
 bool FaultySystem::PathDelete(const char* path) {
+  (swap_begins > 0 ? deleted_in_swap : deleted_before_swap).push_back(path);
   return !Breaks(fail_delete) && ForwardingSystem::PathDelete(path);
 }
 

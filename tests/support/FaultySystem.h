@@ -58,6 +58,10 @@ class FaultySystem : public platform::ForwardingSystem {
   int registry_opens = 0;
   int registry_queries = 0;
   int registry_closes = 0;
+  // The paths deleted before and after the program said the swap begins.
+  int swap_begins = 0;
+  std::vector<std::string> deleted_before_swap;
+  std::vector<std::string> deleted_in_swap;
 
   // Back to a system that breaks nothing and has counted and recorded nothing.
   void ClearFaults();
@@ -82,6 +86,7 @@ class FaultySystem : public platform::ForwardingSystem {
   bool PathDelete(const char* path) override;
   bool PathMove(const char* from, const char* to) override;
   std::uint32_t LastError() override;
+  void SwapBegins() override;
   std::int32_t RegistryOpen(platform::NativeHandle root, const char* subkey, std::uint32_t access,
                             platform::NativeHandle* key) override;
   std::int32_t RegistryQuery(platform::NativeHandle key, const char* name, std::uint32_t* type,
@@ -100,8 +105,8 @@ class FaultySystem : public platform::ForwardingSystem {
 // Installs a substitute System for its lifetime.
 class ScopedSystem {
  public:
-  explicit ScopedSystem(platform::System* system) { platform::SetSystemForTesting(system); }
-  ~ScopedSystem() { platform::SetSystemForTesting(nullptr); }
+  explicit ScopedSystem(platform::System* system) { platform::UseSystem(system); }
+  ~ScopedSystem() { platform::UseSystem(nullptr); }
   ScopedSystem(const ScopedSystem&) = delete;
   ScopedSystem& operator=(const ScopedSystem&) = delete;
 };

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "os/System.h"
 #include "platform/posix/DesktopDialog.h"
 #include "platform/posix/ErrorCodes.h"
 #include "platform/posix/ListDialog.h"
 #include "platform/posix/WinePaths.h"
 #include "platform/posix/WineRegistry.h"
 #include "updater/posix/EntryTexts.h"
+#include "updater/posix/PlayerSystem.h"
 
 namespace prefix_search {
 namespace {
@@ -26,7 +28,7 @@ constexpr std::size_t kListedRejections = 20;
 constexpr std::size_t kLongestAnswer = 32;
 
 void TellLines(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) posix::TellPlayer(line);
+  for (const std::string& line : lines) TellPlayer(line);
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -42,7 +44,7 @@ Location Explicit(const std::string& folder, const std::string& source, bool fro
   location.prefix = PrefixFolderOf(folder);
   if (location.prefix.empty()) location.prefix = folder;
   if (from_environment && location.prefix != folder) {
-    posix::TellPlayer(entry_text::PfxHint(folder, location.prefix));
+    TellPlayer(entry_text::PfxHint(folder, location.prefix));
   }
   std::string why;
   location.found = ExamineGameCopy(location.prefix, &location.copy, &why);
@@ -115,7 +117,7 @@ int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
 int Choose(const std::vector<GameCopy>& copies, bool yes) {
   TellLines(ListLines(copies));
   if (yes) {
-    posix::TellPlayer(entry_text::YesCannotChoose(copies[0].prefix));
+    TellPlayer(entry_text::YesCannotChoose(copies[0].prefix));
     return -1;
   }
   std::string path;
@@ -126,10 +128,10 @@ int Choose(const std::vector<GameCopy>& copies, bool yes) {
   } else if (posix::CanAnswerOnInput()) {
     chosen = ChooseOnTerminal(copies);
   } else {
-    posix::TellPlayer(entry_text::kNoOneToChoose);
+    TellPlayer(entry_text::kNoOneToChoose);
     return -1;
   }
-  if (chosen < 0) posix::TellPlayer(entry_text::kNoneChosen);
+  if (chosen < 0) TellPlayer(entry_text::kNoneChosen);
   return chosen;
 }
 
@@ -139,7 +141,7 @@ void Found(Location* location, const GameCopy& copy) {
   location->prefix = copy.prefix;
   const std::string line =
       entry_text::FoundIn(copy.manager, copy.prefix, copy.archive, copy.leftover);
-  posix::TellPlayer(line);
+  TellPlayer(line);
   posix::NoteUnderNextDialog(line);
 }
 
@@ -149,7 +151,7 @@ Location Search(bool yes) {
   location.source = "found by the search";
   const SearchReport report = SearchPrefixes(EnvironmentFromProcess());
   // What the probes of the search met is nobody's failure to report.
-  posix::TakeFailureDetail();
+  platform::Sys().TakeFailureCause();
   if (report.copies.empty()) {
     location.not_found = NotFoundLines(report);
     posix::NoteUnderNextDialog(Joined(location.not_found));
@@ -179,7 +181,7 @@ Location Locate(const std::string& option_prefix, bool yes) {
     location = Search(yes);
   }
   if (!location.stop) posix::UseWinePrefix(location.prefix);
-  posix::TakeFailureDetail();
+  platform::Sys().TakeFailureCause();
   return location;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/posix/WinePaths.h"
 #include "platform/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
+#include "updater/posix/EntryTexts.h"
 #include "updater/posix/LauncherConfigs.h"
 #include "updater/posix/SteamLibraries.h"
 
@@ -271,14 +272,16 @@ bool ExamineGameCopy(const std::string& prefix, GameCopy* copy, std::string* why
   posix::UseWinePrefix(prefix);
   char archive[kMaxPath];
   if (!ReadGameArchivePath(archive)) {
-    *why = posix::LastRegistryLookup().why;
-    if (why->empty()) *why = "InstPath names no folder the updater can use (the path is too long)";
+    const posix::RegistryLookup lookup =
+        posix::LookUpRegistryValue(prefix, kGameKey, kInstallPathValue, kMaxPath);
+    *why = lookup.fault == posix::LookupFault::kNone ? entry_text::kUnusableInstPath
+                                                     : entry_text::WhyNotNamed(lookup);
     return false;
   }
   copy->named = true;
   std::string host;
   if (!posix::MapWindowsPath(archive, &host)) {
-    *why = "InstPath names no folder of this prefix";
+    *why = entry_text::kInstPathOutsidePrefix;
     return false;
   }
   copy->prefix = prefix;
@@ -295,7 +298,7 @@ bool ExamineGameCopy(const std::string& prefix, GameCopy* copy, std::string* why
     copy->state = ArchiveState::kPatched;
     return true;
   }
-  *why = "the game's folder " + copy->game_folder + " holds no mes.arc";
+  *why = entry_text::NoArchiveIn(copy->game_folder);
   return false;
 }
 
