@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-namespace platform {
+namespace os {
 namespace {
 System* g_substitute = nullptr;
 
@@ -43,4 +43,4 @@ CopyResult System::StreamCopyFromFile(StreamHandle stream, NativeHandle file,
 
 void UseSystem(System* system) { g_substitute = system; }
 
-}  // namespace platform
+}  // namespace os

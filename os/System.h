@@ -1,6 +1,6 @@
 // The operating-system seam: every call the program makes to the operating
 // system goes through one System object. Each build links exactly one backend
-// (platform/win32 or platform/posix); tests substitute platform/memory, behind their own
+// (backends/win32 or backends/posix); tests substitute backends/memory, behind their own
 // ForwardingSystem to count calls or inject failures.
 //
 // The operations keep the Windows calling conventions (handles, 32-bit sizes,
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace os {
 
 // A file or registry handle. 0 is "none" everywhere in the program.
 using NativeHandle = std::uintptr_t;
@@ -85,8 +85,8 @@ using StreamHandle = void*;
 // How a copy from a file into a stream ended.
 enum class CopyResult { kCopied, kReadFailed, kWriteFailed, kNoMemory };
 
-// The contract every backend keeps (platform/win32, platform/posix and
-// platform/memory; tests/unit/SystemContractTest runs it on each). Paths are
+// The contract every backend keeps (backends/win32, backends/posix and
+// backends/memory; tests/unit/SystemContractTest runs it on each). Paths are
 // Shift-JIS. A failed call leaves its Win32 code for LastError; a call that
 // succeeds may leave any code there, unless it says otherwise. "Refused (32)"
 // means the call fails with kErrorSharingViolation and changes nothing.
@@ -277,4 +277,4 @@ class ForwardingSystem : public System {
   System& target_;
 };
 
-}  // namespace platform
+}  // namespace os

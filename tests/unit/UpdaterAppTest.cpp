@@ -13,7 +13,7 @@
 
 namespace {
 
-using platform::MessageStyle;
+using os::MessageStyle;
 
 class UpdaterAppTest : public ::testing::Test {
  protected:

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/WineRegistry.h"
 
 namespace entry_text {
 
@@ -183,11 +183,11 @@ inline std::string StoppedDuringSwap(const char* program, const char* signal, bo
 }
 
 // Why the registry of a prefix did not name the game.
-inline std::string ValueOfKey(const platform::posix::RegistryLookup& lookup) {
+inline std::string ValueOfKey(const backends::posix::RegistryLookup& lookup) {
   return "the value " + lookup.value + " of " + lookup.key;
 }
-inline std::string WhyNotNamed(const platform::posix::RegistryLookup& lookup) {
-  using platform::posix::LookupFault;
+inline std::string WhyNotNamed(const backends::posix::RegistryLookup& lookup) {
+  using backends::posix::LookupFault;
   switch (lookup.fault) {
     case LookupFault::kNone: break;
     case LookupFault::kNoPrefix: return "no Wine prefix holds the game";
@@ -212,7 +212,7 @@ inline std::string WhyNotNamed(const platform::posix::RegistryLookup& lookup) {
 }
 // The value was read, but the updater refused it: too long for the
 // archive's path, or a full buffer with no NUL.
-inline std::string UnusableFolder(const platform::posix::RegistryLookup& lookup) {
+inline std::string UnusableFolder(const backends::posix::RegistryLookup& lookup) {
   return ValueOfKey(lookup) + " names no folder the updater can use (the path is too long)";
 }
 constexpr char kUnusableInstPath[] =

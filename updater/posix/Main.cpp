@@ -22,9 +22,9 @@
 #include "app/AppBase.h"
 #include "archive/ArchiveExamination.h"
 #include "archive/ArchiveFormat.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
 #include "updater/posix/EntryTexts.h"
 #include "updater/posix/PlayerSystem.h"
@@ -90,10 +90,10 @@ void ExplainNotInstalled(const prefix_search::Location& location) {
     for (const std::string& line : location.not_found) TellPlayer(line);
     return;
   }
-  const platform::posix::RegistryLookup lookup = platform::posix::LookUpRegistryValue(
+  const backends::posix::RegistryLookup lookup = backends::posix::LookUpRegistryValue(
       location.prefix, kGameKey, kInstallPathValue, kMaxPath);
   // Found but refused: too long for the archive's path, or 260 bytes with no NUL.
-  const std::string why = lookup.fault == platform::posix::LookupFault::kNone
+  const std::string why = lookup.fault == backends::posix::LookupFault::kNone
                               ? entry_text::UnusableFolder(lookup)
                               : entry_text::WhyNotNamed(lookup);
   TellPlayer(entry_text::NotInstalledIn(location.prefix, location.source, why));
@@ -143,11 +143,11 @@ std::string ArchiveFault(const std::string& host) {
 // beside it that was not moved into place is not.
 void ExplainArchiveFailure(const char* archive_path) {
   std::string mapped;
-  if (!archive_path || !*archive_path || !platform::posix::MapWindowsPath(archive_path, &mapped)) {
+  if (!archive_path || !*archive_path || !backends::posix::MapWindowsPath(archive_path, &mapped)) {
     return;
   }
   // Named as the player finds it: the drive links resolved.
-  const std::string host = platform::posix::ResolvedHostPath(mapped);
+  const std::string host = backends::posix::ResolvedHostPath(mapped);
   struct stat info;
   if (lstat(host.c_str(), &info) != 0) {
     if (errno == ENOENT && lstat((host + "_").c_str(), &info) == 0) {
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   }
   // The program's layer over the backend, for the whole run.
   PlayerSystem player(options.yes);
-  platform::UseSystem(&player);
+  os::UseSystem(&player);
 
   const prefix_search::Location location = prefix_search::Locate(options.prefix, options.yes);
   if (location.stop) return location.exit_code;

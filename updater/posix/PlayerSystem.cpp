@@ -7,15 +7,15 @@
 #include <cstdio>
 
 #include "os/ControlBytes.h"
-#include "platform/posix/DesktopDialog.h"
-#include "platform/posix/StopSignals.h"
-#include "platform/posix/TerminalDialog.h"
+#include "backends/posix/DesktopDialog.h"
+#include "backends/posix/StopSignals.h"
+#include "backends/posix/TerminalDialog.h"
 #include "updater/UpdaterApp.h"
 #include "updater/posix/EntryTexts.h"
 
-namespace posix = platform::posix;
-using platform::MessageAnswer;
-using platform::MessageStyle;
+namespace posix = backends::posix;
+using os::MessageAnswer;
+using os::MessageStyle;
 
 namespace {
 
@@ -52,7 +52,7 @@ PlayerSystem::PlayerSystem(bool answer_yes) {
 }
 
 MessageAnswer PlayerSystem::ShowMessage(const char* text, const char* caption,
-                                        platform::CaptionEncoding caption_encoding,
+                                        os::CaptionEncoding caption_encoding,
                                         MessageStyle style) {
   const bool question = style == MessageStyle::kQuestion;
   if (question) question_asked_ = true;
@@ -81,7 +81,7 @@ MessageAnswer PlayerSystem::ShowMessage(const char* text, const char* caption,
 void TellPlayer(const std::string& line) {
   // Paths in the line come from the registry and the disk: their control
   // bytes are shown, not obeyed, on the terminal and in the journal.
-  const std::string shown = platform::EscapeControlCharacters(line);
+  const std::string shown = os::EscapeControlCharacters(line);
   std::fprintf(stderr, "%s: %s\n", entry_text::kProgramName, shown.c_str());
   std::fflush(stderr);
   if (!posix::NoTerminal()) return;

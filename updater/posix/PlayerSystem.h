@@ -8,14 +8,14 @@
 
 #include "os/System.h"
 
-class PlayerSystem final : public platform::ForwardingSystem {
+class PlayerSystem final : public os::ForwardingSystem {
  public:
   // answer_yes: --yes, questions are answered Yes without reading the input.
   explicit PlayerSystem(bool answer_yes);
 
-  platform::MessageAnswer ShowMessage(const char* text, const char* caption,
-                                      platform::CaptionEncoding caption_encoding,
-                                      platform::MessageStyle style) override;
+  os::MessageAnswer ShowMessage(const char* text, const char* caption,
+                                      os::CaptionEncoding caption_encoding,
+                                      os::MessageStyle style) override;
 
   // Whether a question was put to the player: a run that stopped before one
   // found no game; after one, the answer was No.

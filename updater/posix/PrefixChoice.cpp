@@ -7,18 +7,18 @@
 #include <cstdlib>
 
 #include "os/System.h"
-#include "platform/posix/DesktopDialog.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/ListDialog.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/DesktopDialog.h"
+#include "backends/posix/ErrorCodes.h"
+#include "updater/posix/ListDialog.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/posix/EntryTexts.h"
 #include "updater/posix/PlayerSystem.h"
 
 namespace prefix_search {
 namespace {
 
-namespace posix = platform::posix;
+namespace posix = backends::posix;
 
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 255;
@@ -101,7 +101,7 @@ int ChooseOnTerminal(const std::vector<GameCopy>& copies) {
 
 int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
                     const std::vector<GameCopy>& copies) {
-  posix::ListChoice choice;
+  ListChoice choice;
   choice.title = entry_text::kListTitle;
   choice.text = entry_text::kListText;
   choice.columns = {entry_text::kColumnNumber, entry_text::kColumnManager,
@@ -110,7 +110,7 @@ int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
   for (const GameCopy& copy : copies) {
     choice.rows.push_back({copy.manager, copy.game_folder, StateWords(copy), copy.prefix});
   }
-  return posix::ChooseFromList(path, program, choice);
+  return ChooseFromList(path, program, choice);
 }
 
 // The copy the player picks, or -1 after saying why none was.
@@ -151,7 +151,7 @@ Location Search(bool yes) {
   location.source = "found by the search";
   const SearchReport report = SearchPrefixes(EnvironmentFromProcess());
   // What the probes of the search met is nobody's failure to report.
-  platform::Sys().TakeFailureCause();
+  os::Sys().TakeFailureCause();
   if (report.copies.empty()) {
     location.not_found = NotFoundLines(report);
     posix::NoteUnderNextDialog(Joined(location.not_found));
@@ -181,7 +181,7 @@ Location Locate(const std::string& option_prefix, bool yes) {
     location = Search(yes);
   }
   if (!location.stop) posix::UseWinePrefix(location.prefix);
-  platform::Sys().TakeFailureCause();
+  os::Sys().TakeFailureCause();
   return location;
 }
 

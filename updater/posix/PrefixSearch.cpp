@@ -9,9 +9,9 @@
 #include <set>
 #include <utility>
 
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
 #include "updater/posix/EntryTexts.h"
 #include "updater/posix/LauncherConfigs.h"
@@ -268,7 +268,7 @@ std::string PrefixFolderOf(const std::string& folder) {
 }
 
 bool ExamineGameCopy(const std::string& prefix, GameCopy* copy, std::string* why) {
-  namespace posix = platform::posix;
+  namespace posix = backends::posix;
   posix::UseWinePrefix(prefix);
   char archive[kMaxPath];
   if (!ReadGameArchivePath(archive)) {
