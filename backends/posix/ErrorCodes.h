@@ -17,10 +17,10 @@ void SetLastWin32Error(std::uint32_t code);
 // Records errno's translation and returns false, for one-line failure paths.
 bool FailWithErrno();
 
-// One English line about the last failure of a file call, for a Linux player
-// who cannot act on a Win32 error number: the host path and the cause in Unix
-// words. Set where the failure is met; taken (and cleared) by whoever shows
-// the player's message.
+// The cause of the last failure of a file call, for a Linux player who
+// cannot act on a Win32 error number: the host path and the cause in Unix
+// words. Set where the failure is met; taken (and cleared) through
+// System::TakeFailureCause.
 void NoteFailureDetail(std::string line);
 std::string TakeFailureDetail();
 

@@ -7,7 +7,7 @@
 // holds open is a sharing violation too, found by reading /proc/PID/fd as
 // fuser does. Processes of other users are not visible there.
 //
-// Every refusal sets the Win32 error and one English line for the player
+// Every refusal sets the Win32 error and its cause in plain words
 // (NoteFailureDetail). Paths here are host paths.
 #pragma once
 

@@ -79,6 +79,21 @@ constexpr char kUsageTail[] =
 
 inline std::string SourceOfOption() { return "from --prefix"; }
 inline std::string SourceOfEnvironment() { return "from $WINEPREFIX"; }
+inline std::string SourceOfSearch() { return "found by the search"; }
+
+// What the search reads in each kind of place, for --help and the lines
+// after "not installed".
+constexpr char kLayoutPrefix[] = "a prefix";
+constexpr char kLayoutPrefixesIn[] = "*/";
+constexpr char kLayoutSteamRoot[] = "each library's steamapps/compatdata/*/pfx";
+constexpr char kLayoutLutrisConfigs[] = "*.yml, game: prefix:";
+constexpr char kLayoutHeroicConfigs[] = "*.json, winePrefix";
+// Why the search did not read a prefix's registry.
+constexpr char kRegistryNotRegular[] = "system.reg is not a regular file";
+inline std::string RegistryTooLarge(std::uint64_t mebibytes) {
+  return "system.reg is larger than " + std::to_string(mebibytes) + " MiB: not read";
+}
+constexpr char kRegistryOverLimit[] = "not read: the search had read its limit of registry files";
 
 inline std::string PfxHint(const std::string& given, const std::string& used) {
   return "$WINEPREFIX (" + given + ") holds no system.reg; using " + used +

@@ -148,7 +148,7 @@ void Found(Location* location, const GameCopy& copy) {
 Location Search(bool yes) {
   Location location;
   location.searched = true;
-  location.source = "found by the search";
+  location.source = entry_text::SourceOfSearch();
   const SearchReport report = SearchPrefixes(EnvironmentFromProcess());
   // What the probes of the search met is nobody's failure to report.
   os::Sys().TakeFailureCause();

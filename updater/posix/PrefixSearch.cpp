@@ -191,18 +191,17 @@ class Search {
   bool RegistryWithinLimits(const std::string& prefix, std::string* why) {
     struct stat info;
     if (!StatRegular(prefix + "/system.reg", &info)) {
-      *why = "system.reg is not a regular file";
+      *why = entry_text::kRegistryNotRegular;
       return false;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > limits_.registry_bytes) {
-      *why = "system.reg is larger than " + std::to_string(limits_.registry_bytes >> 20) +
-             " MiB: not read";
+      *why = entry_text::RegistryTooLarge(limits_.registry_bytes >> 20);
       return false;
     }
     if (bytes_read_ + size > limits_.total_bytes) {
       report_.limit_reached = true;
-      *why = "not read: the search had read its limit of registry files";
+      *why = entry_text::kRegistryOverLimit;
       return false;
     }
     bytes_read_ += size;
@@ -247,11 +246,11 @@ std::string ShownPlace(const SearchPlace& place) {
 
 const char* LayoutWords(Layout layout) {
   switch (layout) {
-    case Layout::kPrefix: return "a prefix";
-    case Layout::kPrefixesIn: return "*/";
-    case Layout::kSteamRoot: return "each library's steamapps/compatdata/*/pfx";
-    case Layout::kLutrisConfigs: return "*.yml, game: prefix:";
-    case Layout::kHeroicConfigs: return "*.json, winePrefix";
+    case Layout::kPrefix: return entry_text::kLayoutPrefix;
+    case Layout::kPrefixesIn: return entry_text::kLayoutPrefixesIn;
+    case Layout::kSteamRoot: return entry_text::kLayoutSteamRoot;
+    case Layout::kLutrisConfigs: return entry_text::kLayoutLutrisConfigs;
+    case Layout::kHeroicConfigs: return entry_text::kLayoutHeroicConfigs;
   }
   return "";
 }
