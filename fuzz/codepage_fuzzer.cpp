@@ -13,7 +13,7 @@
 
 #include "wineprefix/CodePage.h"
 
-using namespace backends::posix;
+using namespace wineprefix;
 
 namespace {
 

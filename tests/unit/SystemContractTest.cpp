@@ -225,6 +225,16 @@ TEST_P(SystemContractTest, PathCallsReportWin32Codes) {
   EXPECT_EQ(Read(Path("moved")), "x");
 }
 
+// A backend may or may not say why a call failed; what it says goes with one
+// message only, so a probe's cause never reaches a later message.
+TEST_P(SystemContractTest, AFailuresCauseIsTakenOnce) {
+  EXPECT_FALSE(sys_.PathDelete(Path("missing").c_str()));
+  sys_.TakeFailureCause();
+  EXPECT_EQ(sys_.TakeFailureCause(), "");
+  EXPECT_FALSE(sys_.PathMove(Path("missing").c_str(), Path("moved").c_str()));
+  EXPECT_EQ(sys_.LastError(), os::kErrorFileNotFound) << "taking the cause keeps the code";
+}
+
 // HKLM\Software\MesUpdateTest of TestRegistry.h: Text = テスト値 (9 bytes in
 // code page 932, NUL included), Sub\Number = 42.
 TEST_P(SystemContractTest, RegistryQueriesKeepTheBufferRule) {

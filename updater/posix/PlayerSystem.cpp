@@ -45,6 +45,15 @@ void OnStop(const posix::StopEvent& event) {
   _exit(UpdaterApp::kExitNotUpdated);
 }
 
+// A question no one could answer on the terminal went to no dialog either.
+void TellWhyNobodyWasAsked(const std::string& dialog_failure) {
+  const bool asked_on_desktop =
+      posix::DesktopSession() && posix::DesktopDialogInstalled() && dialog_failure.empty();
+  if (!asked_on_desktop) {
+    TellPlayer(entry_text::NobodyAsked(dialog_failure, posix::DesktopSession()));
+  }
+}
+
 }  // namespace
 
 PlayerSystem::PlayerSystem(bool answer_yes) {
@@ -67,11 +76,7 @@ MessageAnswer PlayerSystem::ShowMessage(const char* text, const char* caption,
   const MessageAnswer answer = target_.ShowMessage(text, caption, caption_encoding, style);
   // Set only when a dialog program ran and showed nothing.
   const std::string dialog_failure = target_.TakeFailureCause();
-  const bool asked_on_desktop = posix::DesktopSession() && posix::DesktopDialogInstalled() &&
-                                dialog_failure.empty();
-  if (nobody_to_ask && !asked_on_desktop) {
-    TellPlayer(entry_text::NobodyAsked(dialog_failure, posix::DesktopSession()));
-  }
+  if (nobody_to_ask) TellWhyNobodyWasAsked(dialog_failure);
   if (!cause.empty()) TellPlayer(cause);
   // Yes starts the work on the files: from here a stop signal waits for a safe point.
   if (question && answer == MessageAnswer::kYes) posix::HoldStopSignals(OnStop);
