@@ -12,10 +12,10 @@ AppBase::AppBase()
     : instance_(nullptr), command_line_(nullptr), show_state_(0), names_{}, second_path_{},
       words_{0, 0} {
   char module_path[kMaxPath] = {};
-  std::uint32_t length = platform::ModuleFileName(module_path, kMaxPath);
+  std::uint32_t length = os::ModuleFileName(module_path, kMaxPath);
   // A path the platform cannot deliver, or one it had to cut, leaves the names empty.
   if (length > 0 && length < kMaxPath) {
-    DeriveModuleNames(module_path, platform::IsAnsiLeadByte, &names_);
+    DeriveModuleNames(module_path, os::IsAnsiLeadByte, &names_);
   }
   if (!g_app) g_app = this;
 }

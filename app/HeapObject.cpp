@@ -23,23 +23,23 @@ void* HeapObject::operator new(std::size_t size) { return AllocateFromObjectHeap
 void HeapObject::operator delete(void* block) noexcept { ReleaseToObjectHeap(block); }
 
 ObjectHeapLock::ObjectHeapLock() : section_{} {
-  platform::CriticalSectionInit(&section_);
+  os::CriticalSectionInit(&section_);
   if (!g_object_heap.lock) g_object_heap.lock = this;
 }
 
 ObjectHeapLock::~ObjectHeapLock() {
   if (g_object_heap.lock == this) g_object_heap.lock = nullptr;
-  platform::CriticalSectionDelete(&section_);
+  os::CriticalSectionDelete(&section_);
 }
 
-void ObjectHeapLock::Enter() { platform::CriticalSectionEnter(&section_); }
+void ObjectHeapLock::Enter() { os::CriticalSectionEnter(&section_); }
 
-void ObjectHeapLock::Leave() { platform::CriticalSectionLeave(&section_); }
+void ObjectHeapLock::Leave() { os::CriticalSectionLeave(&section_); }
 
 void* AllocateFromObjectHeap(std::size_t size) {
   EnterHeapLock();
-  if (!g_object_heap.heap) g_object_heap.heap = platform::PrivateHeapCreate();
-  void* block = g_object_heap.heap ? platform::PrivateHeapAlloc(g_object_heap.heap, size) : nullptr;
+  if (!g_object_heap.heap) g_object_heap.heap = os::PrivateHeapCreate();
+  void* block = g_object_heap.heap ? os::PrivateHeapAlloc(g_object_heap.heap, size) : nullptr;
   if (block) ++g_object_heap.live_count;
   LeaveHeapLock();
   if (!block) std::abort();
@@ -49,7 +49,7 @@ void* AllocateFromObjectHeap(std::size_t size) {
 void ReleaseToObjectHeap(void* block) {
   if (!block) return;
   EnterHeapLock();
-  platform::PrivateHeapFree(g_object_heap.heap, block);
+  os::PrivateHeapFree(g_object_heap.heap, block);
   --g_object_heap.live_count;
   LeaveHeapLock();
 
@@ -57,7 +57,7 @@ void ReleaseToObjectHeap(void* block) {
   // count the allocation left.
   EnterHeapLock();
   if (g_object_heap.live_count == 0 && g_object_heap.heap) {
-    platform::PrivateHeapDestroy(g_object_heap.heap);
+    os::PrivateHeapDestroy(g_object_heap.heap);
     g_object_heap.heap = nullptr;
   }
   LeaveHeapLock();

@@ -29,12 +29,12 @@ class ObjectHeapLock : public HeapObject {
   void Leave();
 
  private:
-  platform::CriticalSectionStorage section_;
+  os::CriticalSectionStorage section_;
 };
 
 // Process-wide state of the private heap, zero at start.
 struct ObjectHeap {
-  platform::PrivateHeap heap;
+  os::PrivateHeap heap;
   std::int32_t live_count;
   ObjectHeapLock* lock;
 };

@@ -82,7 +82,7 @@ char UpperCaseEveryByte(char byte) {
 std::string UpperCaseCp932Aware(std::string_view cp932) {
   std::string upper(cp932);
   for (std::size_t i = 0; i < upper.size(); ++i) {
-    if (platform::IsCp932LeadByte(static_cast<unsigned char>(upper[i]))) {
+    if (os::IsCp932LeadByte(static_cast<unsigned char>(upper[i]))) {
       ++i;
     } else {
       upper[i] = UpperCaseEveryByte(upper[i]);

@@ -8,7 +8,7 @@
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "os/Hex.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "os/Process.h"
 
 namespace archive {
@@ -18,14 +18,14 @@ namespace {
 // letter, described; empty when there is none.
 std::string LowerCaseSecondByte(std::string_view name) {
   for (std::size_t i = 0; i + 1 < name.size(); ++i) {
-    if (!platform::IsCp932LeadByte(static_cast<unsigned char>(name[i]))) continue;
+    if (!os::IsCp932LeadByte(static_cast<unsigned char>(name[i]))) continue;
     const auto lead = static_cast<unsigned char>(name[i]);
     const char second = name[++i];
     if (second < 'a' || second > 'z') continue;
     const auto trail = static_cast<unsigned char>(second);
     return std::string("the character ") +
-           platform::Cp932ToUtf8ForDisplay(std::string(name.substr(i - 1, 2))) + " (bytes " +
-           platform::HexByte(lead) + " " + platform::HexByte(trail) + ") ends in a lower-case letter byte ('" + second +
+           os::Cp932ToUtf8ForDisplay(std::string(name.substr(i - 1, 2))) + " (bytes " +
+           os::HexByte(lead) + " " + os::HexByte(trail) + ") ends in a lower-case letter byte ('" + second +
            "'), which the updater's lookup upper-cases, so it could never find this entry";
   }
   return std::string();

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "os/Hex.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "os/Process.h"
 
 namespace archive {
@@ -22,7 +22,7 @@ bool IsUnusedSingleByte(unsigned char byte) { return byte == 0x80 || byte == 0xA
 std::string Hex(std::uint64_t value) {
   std::string text;
   do {
-    text.insert(text.begin(), platform::kHexDigits[value & 0xF]);
+    text.insert(text.begin(), os::kHexDigits[value & 0xF]);
     value >>= 4;
   } while (value != 0);
   return "0x" + text;
@@ -112,7 +112,7 @@ std::string FileNameProblem(std::string_view cp932) {
   if (cp932 == "." || cp932 == "..") return "the name is \"" + std::string(cp932) + "\"";
   for (std::size_t i = 0; i < cp932.size(); ++i) {
     const unsigned char byte = static_cast<unsigned char>(cp932[i]);
-    if (platform::IsCp932LeadByte(byte)) {
+    if (os::IsCp932LeadByte(byte)) {
       // The second byte may be '\\' or '|': as part of the character it separates nothing.
       if (i + 1 >= cp932.size() || !IsTrailByte(static_cast<unsigned char>(cp932[i + 1]))) {
         return "the name holds an invalid double-byte character";
@@ -131,7 +131,7 @@ std::string FileNameProblem(std::string_view cp932) {
   if (IsDeviceName(cp932)) return "the name is a Windows device name";
   // The conversion extract names its files with: codes no table assigns fail here.
   std::filesystem::path file_name;
-  if (!platform::Cp932ToFileName(std::string(cp932), &file_name)) return "the name is not valid CP932";
+  if (!os::Cp932ToFileName(std::string(cp932), &file_name)) return "the name is not valid CP932";
   return std::string();
 }
 

@@ -6,13 +6,13 @@
 #include "archive/ArchiveExamination.h"
 #include "archive/ArchiveProblems.h"
 #include "os/Hex.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "os/Process.h"
 
 namespace archive {
 namespace {
 
-void AppendByteEscape(std::string* out, unsigned char byte) { *out += "\\x" + platform::HexByte(byte); }
+void AppendByteEscape(std::string* out, unsigned char byte) { *out += "\\x" + os::HexByte(byte); }
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -30,15 +30,15 @@ bool NeedsEscape(unsigned char byte, bool at_edge) {
 // The character as UTF-8 when that converts back to exactly its bytes;
 // empty otherwise (invalid bytes, or a code CP932 holds twice).
 std::string CharacterUtf8(const std::string& bytes) {
-  const std::string utf8 = platform::Cp932ToUtf8ForDisplay(bytes);
+  const std::string utf8 = os::Cp932ToUtf8ForDisplay(bytes);
   std::string back;
-  return platform::Utf8ToCp932Strict(utf8, &back) && back == bytes ? utf8 : std::string();
+  return os::Utf8ToCp932Strict(utf8, &back) && back == bytes ? utf8 : std::string();
 }
 
 void AppendEscapedName(std::string* out, std::string_view name) {
   for (std::size_t i = 0; i < name.size();) {
     const auto byte = static_cast<unsigned char>(name[i]);
-    const std::size_t length = platform::IsCp932LeadByte(byte) && i + 1 < name.size() ? 2 : 1;
+    const std::size_t length = os::IsCp932LeadByte(byte) && i + 1 < name.size() ? 2 : 1;
     const std::string character(name.substr(i, length));
     const bool at_edge = i == 0 || i + length == name.size();
     const std::string utf8 =
@@ -68,7 +68,7 @@ bool Unescape(const std::string& text, bool to_cp932, std::string* bytes, std::s
     std::string cp932;
     if (!to_cp932) {
       *bytes += run;
-    } else if (platform::Utf8ToCp932Strict(run, &cp932)) {
+    } else if (os::Utf8ToCp932Strict(run, &cp932)) {
       *bytes += cp932;
     } else {
       *error = "\"" + run + "\" cannot be written in CP932";
@@ -147,7 +147,7 @@ OrderLineKind ParseOrderLine(std::string line, OrderLine* parsed, std::string* e
   if (!parsed->exact) {
     // A file name alone is the file's name, taken as written.
     parsed->file = line;
-    if (platform::Utf8ToCp932Strict(line, &parsed->name)) return OrderLineKind::kEntry;
+    if (os::Utf8ToCp932Strict(line, &parsed->name)) return OrderLineKind::kEntry;
     *error = "cannot be written in CP932";
     return OrderLineKind::kBad;
   }

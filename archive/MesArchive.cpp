@@ -8,7 +8,7 @@
 #include "os/System.h"
 #include "platform/MessageTexts.h"
 
-using platform::Sys;
+using os::Sys;
 
 namespace {
 
@@ -22,8 +22,8 @@ constexpr std::uint32_t kEntriesPerWrite = 256;
 MesArchive::Allocator g_default_allocator = std::malloc;
 
 void Report(const char* format, const char* argument) {
-  ShowFormattedMessage(text::kCaptionArchive, platform::CaptionEncoding::kShiftJis,
-                       platform::MessageStyle::kInformation, format, argument);
+  ShowFormattedMessage(text::kCaptionArchive, os::CaptionEncoding::kShiftJis,
+                       os::MessageStyle::kInformation, format, argument);
 }
 
 // The lookup's key: the name upper-cased by the every-byte rule, cut to the buffer.
@@ -172,7 +172,7 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
 
   char stored_count[kCountSize];
   std::uint32_t got = 0;
-  if (!Seek(0, platform::kSeekBegin) || !ReadCounted(stored_count, kCountSize, &got) ||
+  if (!Seek(0, os::kSeekBegin) || !ReadCounted(stored_count, kCountSize, &got) ||
       got != kCountSize) {
     return fail(text::kCountReadFailed);
   }
@@ -181,7 +181,7 @@ ArchiveEntry* MesArchive::ReadIndex(const char* report_path, std::uint32_t extra
 
   // Checked before allocating: a count from a damaged file may ask for gigabytes.
   const std::uint64_t index_end = archive::IndexEnd(count);
-  if (file_size_ == platform::kInvalidFileSize || index_end > file_size_) {
+  if (file_size_ == os::kInvalidFileSize || index_end > file_size_) {
     return fail(text::kIndexReadFailed);
   }
   const std::uint64_t room = std::uint64_t{count} + extra;
@@ -219,7 +219,7 @@ int MesArchive::OpenArchive(const char* path) {
   file_size_ = size_;
   // Sizes and offsets are 32-bit: a larger file cannot be read, nor rewritten whole.
   std::uint32_t size_high = 0;
-  if (Sys().FileSize(handle_, &size_high) == platform::kInvalidFileSize || size_high != 0) {
+  if (Sys().FileSize(handle_, &size_high) == os::kInvalidFileSize || size_high != 0) {
     Report(text::kIndexReadFailed, path);
     return 0;
   }
@@ -239,7 +239,7 @@ int MesArchive::SeekToEntry(const char* name) {
     Report(text::kEntryNotFound, upper);
     return -1;
   }
-  if (!Seek(found->offset, platform::kSeekBegin)) {
+  if (!Seek(found->offset, os::kSeekBegin)) {
     Report(text::kEntrySeekFailed, upper);
     return -1;
   }
@@ -330,7 +330,7 @@ int MesArchive::AppendEntry(const char* name, std::uint32_t size, const void* da
   return 1;
 }
 
-int MesArchive::FailWrite(platform::StreamHandle stream, const char* new_path, const char* format,
+int MesArchive::FailWrite(os::StreamHandle stream, const char* new_path, const char* format,
                           const char* argument) {
   Sys().StreamClose(stream);
   Sys().PathDelete(new_path);
@@ -350,7 +350,7 @@ const char* MesArchive::EntryHolding(std::uint32_t first, std::uint32_t end,
   return holder->name;
 }
 
-bool MesArchive::WriteHead(platform::StreamHandle stream) const {
+bool MesArchive::WriteHead(os::StreamHandle stream) const {
   char count[kCountSize];
   archive::EncodeCount(count_, count);
   if (!Sys().StreamWrite(stream, count, kCountSize)) return false;
@@ -364,7 +364,7 @@ bool MesArchive::WriteHead(platform::StreamHandle stream) const {
   return true;
 }
 
-int MesArchive::CopyOldEntries(platform::StreamHandle stream, const char* new_path) {
+int MesArchive::CopyOldEntries(os::StreamHandle stream, const char* new_path) {
   // By position, since names may repeat and entries may share data. Entries
   // that lie back to back (all of them, in a regular archive) go in one call,
   // so the cost per entry is a comparison and no buffer grows with an entry.
@@ -380,15 +380,15 @@ int MesArchive::CopyOldEntries(platform::StreamHandle stream, const char* new_pa
       end += read_index_[i].size;
     }
     std::uint32_t copied = 0;
-    const platform::CopyResult result = Sys().StreamCopyFromFile(
+    const os::CopyResult result = Sys().StreamCopyFromFile(
         stream, handle_, start, static_cast<std::uint32_t>(end - start), &copied);
-    if (result == platform::CopyResult::kCopied) continue;
-    if (result == platform::CopyResult::kWriteFailed) {
+    if (result == os::CopyResult::kCopied) continue;
+    if (result == os::CopyResult::kWriteFailed) {
       return FailWrite(stream, new_path, text::kWriteFailed, new_path);
     }
     const char* name = EntryHolding(first, i, std::uint64_t{start} + copied);
     return FailWrite(stream, new_path,
-                     result == platform::CopyResult::kNoMemory ? text::kEntryAllocFailed
+                     result == os::CopyResult::kNoMemory ? text::kEntryAllocFailed
                                                                : text::kEntryReadFailed,
                      name);
   }
@@ -416,7 +416,7 @@ int MesArchive::WriteArchive(const char* new_path, std::uint32_t n) {
     position += working_index_[i].size;
   }
 
-  platform::StreamHandle stream = Sys().StreamCreate(new_path);
+  os::StreamHandle stream = Sys().StreamCreate(new_path);
   if (!stream) {
     Report(text::kWriteFailed, new_path);
     return 0;

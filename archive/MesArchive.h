@@ -117,14 +117,14 @@ class MesArchive : public SizedInputFile {
   void FreeIndex();
   void FreeRewriteState();
   // Writes the count and the working index as the file stores them.
-  bool WriteHead(platform::StreamHandle stream) const;
+  bool WriteHead(os::StreamHandle stream) const;
   // Copies the old entries' data by position, each run of entries that lie
   // back to back in one call. 1, or 0 after FailWrite.
-  int CopyOldEntries(platform::StreamHandle stream, const char* new_path);
+  int CopyOldEntries(os::StreamHandle stream, const char* new_path);
   // The entry of [first, end) that holds byte position, for messages.
   const char* EntryHolding(std::uint32_t first, std::uint32_t end, std::uint64_t position) const;
   // Undoes a failed WriteArchive: closes and deletes the new file, then says why.
-  int FailWrite(platform::StreamHandle stream, const char* new_path, const char* format,
+  int FailWrite(os::StreamHandle stream, const char* new_path, const char* format,
                 const char* argument);
 
   std::uint32_t count_;

@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/FileHolders.h"
+#include "backends/posix/FileHolders.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ void BM_OtherHolder(benchmark::State& state) {
   Files files;
   Holder holder(static_cast<Kind>(state.range(0)), static_cast<int>(state.range(1)), files.held);
   for (auto _ : state) {
-    if (!platform::posix::OtherHolder(files.wanted_info).empty()) state.SkipWithError("held");
+    if (!backends::posix::OtherHolder(files.wanted_info).empty()) state.SkipWithError("held");
   }
   state.SetItemsProcessed(state.iterations() * state.range(1));
 }
@@ -114,7 +114,7 @@ void BM_SoleOpen(benchmark::State& state) {
   Holder holder(static_cast<Kind>(state.range(0)), static_cast<int>(state.range(1)), files.held);
   const int fd = open(files.wanted.c_str(), O_RDONLY);
   for (auto _ : state) {
-    if (!platform::posix::SoleOpen(fd)) state.SkipWithError("not sole");
+    if (!backends::posix::SoleOpen(fd)) state.SkipWithError("not sole");
   }
   close(fd);
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/MesArchive.h"
-#include "platform/memory/MemorySystem.h"
+#include "backends/memory/MemorySystem.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ namespace {
 constexpr const char* kInput = "C:\\Games\\Mirkan\\mes.arc";
 constexpr const char* kOutput = "C:\\Games\\Mirkan\\mes.arc_";
 
-platform::memory::MemorySystem& Memory() {
-  static platform::memory::MemorySystem memory;
+backends::memory::MemorySystem& Memory() {
+  static backends::memory::MemorySystem memory;
   return memory;
 }
 
@@ -99,12 +99,12 @@ void OpenAndRebuild(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  platform::SetSystemForTesting(&Memory());
+  os::UseSystem(&Memory());
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  platform::memory::MemorySystem& memory = Memory();
+  backends::memory::MemorySystem& memory = Memory();
   memory.AddFile(kInput, std::string_view(reinterpret_cast<const char*>(data), size));
   memory.PathDelete(kOutput);
   memory.ClearMessages();

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/CodePage.h"
+#include "wineprefix/CodePage.h"
 
-using namespace platform::posix;
+using namespace wineprefix;
 
 namespace {
 

@@ -18,14 +18,14 @@
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "archive/MesArchive.h"
-#include "platform/memory/MemorySystem.h"
+#include "backends/memory/MemorySystem.h"
 
 namespace {
 
 constexpr const char* kArchive = "C:\\Games\\mes.arc";
 
-platform::memory::MemorySystem& Memory() {
-  static platform::memory::MemorySystem memory;
+backends::memory::MemorySystem& Memory() {
+  static backends::memory::MemorySystem memory;
   return memory;
 }
 
@@ -158,7 +158,7 @@ void PackAndExamine(std::string_view bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  platform::SetSystemForTesting(&Memory());
+  os::UseSystem(&Memory());
   return 0;
 }
 

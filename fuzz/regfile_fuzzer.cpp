@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/RegFileParser.h"
+#include "wineprefix/RegFileParser.h"
 
-using platform::posix::RegFile;
-using platform::posix::RegFileKey;
-using platform::posix::RegFileValue;
+using wineprefix::RegFile;
+using wineprefix::RegFileKey;
+using wineprefix::RegFileValue;
 
 namespace {
 
@@ -128,7 +128,7 @@ void CheckString(const RegFileKey& key, std::u16string_view name, std::uint32_t 
   std::u16string expected(units);
   expected.push_back(0);
   Check(value->type == type, "escaped value's type");
-  Check(value->data == platform::posix::Utf16ToLeBytes(expected), "escaped value reads back");
+  Check(value->data == wineprefix::Utf16ToLeBytes(expected), "escaped value reads back");
 }
 
 // The input's bytes as UTF-16 units and as raw bytes, written in each form.

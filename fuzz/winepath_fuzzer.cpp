@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/WinePaths.h"
+#include "backends/posix/WinePaths.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string path(reinterpret_cast<const char*>(data), size);
   path = path.substr(0, path.find('\0'));
   std::string host;
-  const bool mapped = platform::posix::MapWindowsPath(path.c_str(), &host);
+  const bool mapped = backends::posix::MapWindowsPath(path.c_str(), &host);
   const bool unc = path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
                    (path[0] == '\\' || path[1] == '\\');
   const bool drive = path.size() >= 2 && path[1] == ':' && IsLetter(path[0]);

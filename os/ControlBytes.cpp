@@ -2,7 +2,7 @@
 
 #include "os/Hex.h"
 
-namespace platform {
+namespace os {
 namespace {
 
 void AppendEscape(std::string* out, unsigned value) {
@@ -59,4 +59,4 @@ std::string EscapeControlCharacters(std::string_view utf8, bool keep_line_feeds)
   return out;
 }
 
-}  // namespace platform
+}  // namespace os

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace os {
 
 // C0 bytes (0x00 to 0x1F) and DEL. Safe on Shift-JIS and UTF-8 alike: these
 // bytes are never part of a multi-byte character in either.
@@ -19,4 +19,4 @@ std::string EscapeControlBytes(std::string_view text);
 // several lines).
 std::string EscapeControlCharacters(std::string_view utf8, bool keep_line_feeds = false);
 
-}  // namespace platform
+}  // namespace os

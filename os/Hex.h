@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace platform {
+namespace os {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+namespace os {
 
 // Full path of the running executable, cut to the buffer as
 // GetModuleFileNameA cuts it: the number of bytes written without the NUL, 0
@@ -40,4 +40,4 @@ void* PrivateHeapAlloc(PrivateHeap heap, std::size_t size);
 bool PrivateHeapFree(PrivateHeap heap, void* block);
 void PrivateHeapDestroy(PrivateHeap heap);
 
-}  // namespace platform
+}  // namespace os

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace os {
 
 bool IsStringType(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
@@ -25,4 +25,4 @@ std::int32_t DeliverRegistryValue(std::string_view value, std::uint32_t type, un
   return kErrorSuccess;
 }
 
-}  // namespace platform
+}  // namespace os

@@ -7,7 +7,7 @@
 
 #include "os/System.h"
 
-namespace platform {
+namespace os {
 
 // The roots Windows reserves (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, ...): an
 // open below one a backend does not hold finds no key rather than a bad handle.
@@ -25,4 +25,4 @@ bool IsStringType(std::uint32_t type);
 std::int32_t DeliverRegistryValue(std::string_view value, std::uint32_t type, unsigned char* data,
                                   std::uint32_t* size);
 
-}  // namespace platform
+}  // namespace os

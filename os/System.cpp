@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-namespace platform {
+namespace os {
 namespace {
 System* g_substitute = nullptr;
 
@@ -41,6 +41,6 @@ CopyResult System::StreamCopyFromFile(StreamHandle stream, NativeHandle file,
   return CopyResult::kCopied;
 }
 
-void SetSystemForTesting(System* system) { g_substitute = system; }
+void UseSystem(System* system) { g_substitute = system; }
 
-}  // namespace platform
+}  // namespace os

@@ -1,6 +1,6 @@
 // The operating-system seam: every call the program makes to the operating
 // system goes through one System object. Each build links exactly one backend
-// (platform/win32 or platform/posix); tests substitute platform/memory, behind their own
+// (backends/win32 or backends/posix); tests substitute backends/memory, behind their own
 // ForwardingSystem to count calls or inject failures.
 //
 // The operations keep the Windows calling conventions (handles, 32-bit sizes,
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace os {
 
 // A file or registry handle. 0 is "none" everywhere in the program.
 using NativeHandle = std::uintptr_t;
@@ -85,8 +85,8 @@ using StreamHandle = void*;
 // How a copy from a file into a stream ended.
 enum class CopyResult { kCopied, kReadFailed, kWriteFailed, kNoMemory };
 
-// The contract every backend keeps (platform/win32, platform/posix and
-// platform/memory; tests/unit/SystemContractTest runs it on each). Paths are
+// The contract every backend keeps (backends/win32, backends/posix and
+// backends/memory; tests/unit/SystemContractTest runs it on each). Paths are
 // Shift-JIS. A failed call leaves its Win32 code for LastError; a call that
 // succeeds may leave any code there, unless it says otherwise. "Refused (32)"
 // means the call fails with kErrorSharingViolation and changes nothing.
@@ -175,6 +175,18 @@ class System {
   virtual bool PathMove(const char* from, const char* to) = 0;
   // The error code of the last failed call above (GetLastError).
   virtual std::uint32_t LastError() = 0;
+  // The cause of the latest failure that left one, in plain words for the
+  // person at the machine (the file as it lies on disk and what is wrong with
+  // it, or why a message could not be shown), and forgets it; empty when
+  // there is none. The Windows and in-memory backends keep none: their error
+  // codes say it all.
+  virtual std::string TakeFailureCause() = 0;
+  // The program calls this at the step that begins replacing the old archive
+  // (the delete of the old one, or the move of a finished leftover into
+  // place). Until then a backend that honours stop requests may end the work,
+  // its unfinished new file removed; from then on the work goes to its end.
+  // Backends without stop requests do nothing.
+  virtual void SwapBegins() = 0;
 
   // Registry open, query and close: each returns its Win32 status code
   // (kErrorSuccess, kErrorFileNotFound for a missing key or value, ...).
@@ -194,7 +206,9 @@ class System {
   virtual std::int32_t RegistryClose(NativeHandle key) = 0;
 
   // A modal message box with no owner. The text is Shift-JIS. A question
-  // answers kYes or kNo, every other style kOk.
+  // answers kYes or kNo, every other style kOk. A question nobody could be
+  // asked is answered kNo; when a box could not be shown as the backend
+  // meant to, it says why through TakeFailureCause.
   virtual MessageAnswer ShowMessage(const char* text, const char* caption,
                                     CaptionEncoding caption_encoding, MessageStyle style) = 0;
 
@@ -207,8 +221,9 @@ class System {
 System& Sys();
 // The build's own backend.
 System& NativeSystem();
-// Installs a substitute (nullptr restores the native backend). Tests only.
-void SetSystemForTesting(System* system);
+// Installs a substitute: a test's, or a program entry's layer over the
+// native backend (nullptr restores the native backend).
+void UseSystem(System* system);
 
 // A substitute that forwards everything to the native backend; tests derive
 // from it and override the calls they want to observe or break.
@@ -242,6 +257,8 @@ class ForwardingSystem : public System {
   bool PathDelete(const char* p) override { return target_.PathDelete(p); }
   bool PathMove(const char* f, const char* t) override { return target_.PathMove(f, t); }
   std::uint32_t LastError() override { return target_.LastError(); }
+  std::string TakeFailureCause() override { return target_.TakeFailureCause(); }
+  void SwapBegins() override { target_.SwapBegins(); }
   std::int32_t RegistryOpen(NativeHandle r, const char* s, std::uint32_t a, NativeHandle* k) override {
     return target_.RegistryOpen(r, s, a, k);
   }
@@ -260,4 +277,4 @@ class ForwardingSystem : public System {
   System& target_;
 };
 
-}  // namespace platform
+}  // namespace os

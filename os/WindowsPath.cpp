@@ -2,7 +2,7 @@
 
 #include "os/Process.h"
 
-namespace platform {
+namespace os {
 
 bool SplitShiftJisPath(std::string_view path, std::vector<std::string_view>* components) {
   bool whole = true;
@@ -23,4 +23,4 @@ bool SplitShiftJisPath(std::string_view path, std::vector<std::string_view>* com
   return whole;
 }
 
-}  // namespace platform
+}  // namespace os

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace os {
 
 // Splits a Shift-JIS path at '\' and '/' into the components between them,
 // empty ones dropped. False when a lead byte ends the path; the components
 // then still hold it, as a byte of the last one.
 bool SplitShiftJisPath(std::string_view path, std::vector<std::string_view>* components);
 
-}  // namespace platform
+}  // namespace os

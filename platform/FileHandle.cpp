@@ -1,11 +1,11 @@
 #include "platform/FileHandle.h"
 
-using platform::Sys;
+using os::Sys;
 
 namespace {
 
 FileHandle::Handle HandleOrNone(FileHandle::Handle opened) {
-  return opened == platform::kInvalidHandle ? platform::kNoHandle : opened;
+  return opened == os::kInvalidHandle ? os::kNoHandle : opened;
 }
 
 }  // namespace
@@ -15,19 +15,19 @@ FileHandle::~FileHandle() { FileHandle::CloseHandleAt(&handle_); }
 void FileHandle::Attach(Handle handle) { handle_ = handle; }
 
 int FileHandle::OpenForRead(const char* path) {
-  handle_ = HandleOrNone(Sys().FileOpen(path, platform::FileOpenMode::kReadShareRead));
-  return handle_ != platform::kNoHandle ? 1 : 0;
+  handle_ = HandleOrNone(Sys().FileOpen(path, os::FileOpenMode::kReadShareRead));
+  return handle_ != os::kNoHandle ? 1 : 0;
 }
 
 int FileHandle::CreateForWrite(const char* path) {
-  handle_ = HandleOrNone(Sys().FileOpen(path, platform::FileOpenMode::kWriteTruncateShareNone));
-  return handle_ != platform::kNoHandle ? 1 : 0;
+  handle_ = HandleOrNone(Sys().FileOpen(path, os::FileOpenMode::kWriteTruncateShareNone));
+  return handle_ != os::kNoHandle ? 1 : 0;
 }
 
 int FileHandle::CloseHandleAt(Handle* place) {
-  if (*place == platform::kNoHandle) return 1;
+  if (*place == os::kNoHandle) return 1;
   if (!Sys().FileClose(*place)) return 0;
-  *place = platform::kNoHandle;
+  *place = os::kNoHandle;
   return 1;
 }
 
@@ -50,7 +50,7 @@ int FileHandle::Write(const void* buffer, std::uint32_t count) {
 
 int FileHandle::Seek(std::uint32_t distance, std::uint32_t origin) {
   std::int32_t high = 0;
-  return Sys().FileSeek(handle_, distance, &high, origin) != platform::kInvalidSetFilePointer ? 1
+  return Sys().FileSeek(handle_, distance, &high, origin) != os::kInvalidSetFilePointer ? 1
                                                                                              : 0;
 }
 
@@ -62,7 +62,7 @@ std::uint32_t FileHandle::GetSize() {
 FileHandle::Handle FileHandle::Duplicate() { return Sys().FileDuplicate(handle_); }
 
 std::uint32_t FileHandle::Tell() {
-  return Sys().FileSeek(handle_, 0, nullptr, platform::kSeekCurrent);
+  return Sys().FileSeek(handle_, 0, nullptr, os::kSeekCurrent);
 }
 
 int SizedInputFile::OpenForRead(const char* path) {

@@ -8,9 +8,9 @@
 
 class FileHandle {
  public:
-  using Handle = platform::NativeHandle;
+  using Handle = os::NativeHandle;
 
-  FileHandle() : handle_(platform::kNoHandle) {}
+  FileHandle() : handle_(os::kNoHandle) {}
   virtual ~FileHandle();
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;

@@ -5,9 +5,9 @@
 
 // Shows text formatted from format (Shift-JIS) with the given caption. The
 // formatted text is cut, never overrun, at 1 KiB.
-platform::MessageAnswer ShowFormattedMessage(const char* caption,
-                                             platform::CaptionEncoding caption_encoding,
-                                             platform::MessageStyle style, const char* format,
+os::MessageAnswer ShowFormattedMessage(const char* caption,
+                                             os::CaptionEncoding caption_encoding,
+                                             os::MessageStyle style, const char* format,
                                              ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 4, 5)))

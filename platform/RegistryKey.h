@@ -9,9 +9,9 @@
 
 class RegistryKey : public HeapObject {
  public:
-  using Handle = platform::NativeHandle;
+  using Handle = os::NativeHandle;
 
-  RegistryKey() : key_(platform::kNoHandle), status_(0) {}
+  RegistryKey() : key_(os::kNoHandle), status_(0) {}
   ~RegistryKey() override;
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;

@@ -15,14 +15,14 @@ const PatchSetEntry PatchSet::kEntries[PatchSet::kCount] = {
     {"C_TALK90.MES", 113}, {"T09C.MES", 114},
 };
 
-platform::PayloadBytes LoadPayload(int resource_id) {
-  return platform::Sys().FindPayload(resource_id);
+os::PayloadBytes LoadPayload(int resource_id) {
+  return os::Sys().FindPayload(resource_id);
 }
 
 bool LoadPatchSetPayloads(std::vector<archive::ExpectedPayload>* payloads, const char** missing) {
   payloads->clear();
   for (const PatchSetEntry& entry : PatchSet::kEntries) {
-    const platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    const os::PayloadBytes payload = LoadPayload(entry.resource_id);
     if (payload.data == nullptr) {
       if (missing) *missing = entry.name;
       return false;
@@ -38,7 +38,7 @@ namespace {
 bool ReadAt(SizedInputFile* file, std::uint64_t offset, std::uint32_t size, std::string* out) {
   out->assign(size, '\0');
   std::uint32_t got = 0;
-  return offset <= 0xFFFFFFFFu && file->Seek(static_cast<std::uint32_t>(offset), platform::kSeekBegin) &&
+  return offset <= 0xFFFFFFFFu && file->Seek(static_cast<std::uint32_t>(offset), os::kSeekBegin) &&
          (size == 0 || (file->ReadCounted(&(*out)[0], size, &got) && got == size));
 }
 

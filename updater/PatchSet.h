@@ -20,7 +20,7 @@ struct PatchSet {
 
 // The bytes of one payload resource: read-only, valid until the process ends.
 // data is null when the executable does not carry the resource.
-platform::PayloadBytes LoadPayload(int resource_id);
+os::PayloadBytes LoadPayload(int resource_id);
 
 // Every payload under its entry name, in patch-set order, as the archive
 // checks take them. false when the executable lacks one; *missing (when

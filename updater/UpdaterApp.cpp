@@ -10,25 +10,23 @@
 #include "platform/MessageTexts.h"
 #include "updater/PatchSet.h"
 
-using platform::MessageStyle;
-using platform::Sys;
+using os::MessageStyle;
+using os::Sys;
 
 namespace {
 
-constexpr char kGameKey[] = "SoftWare\\velk\\MIRKAN";
-constexpr char kInstallPathValue[] = "InstPath";
 constexpr char kArchiveName[] = "\\mes.arc";
 constexpr char kNewFileFormat[] = "%s_";
 // The new file's path adds one byte to the archive path.
 constexpr std::size_t kLongestArchivePath = kMaxPath - 2;
 
 // The program's own messages carry its base name as their caption.
-platform::MessageAnswer ShowUnderName(const char* base_name, const char* text, MessageStyle style) {
-  return Sys().ShowMessage(text, base_name, platform::CaptionEncoding::kSystem, style);
+os::MessageAnswer ShowUnderName(const char* base_name, const char* text, MessageStyle style) {
+  return Sys().ShowMessage(text, base_name, os::CaptionEncoding::kSystem, style);
 }
 
 void ShowSwapFailure(const char* format) {
-  ShowFormattedMessage(text::kCaptionSwap, platform::CaptionEncoding::kShiftJis,
+  ShowFormattedMessage(text::kCaptionSwap, os::CaptionEncoding::kShiftJis,
                        MessageStyle::kWarning, format, static_cast<int>(Sys().LastError()));
 }
 
@@ -57,7 +55,7 @@ bool UpdaterApp::ReadArchivePath() { return ReadGameArchivePath(archive_path_); 
 // The key is closed when this returns, before the player is asked anything.
 bool ReadGameArchivePath(char* archive_path) {
   RegistryKey key;
-  if (!key.Open(platform::kHkeyLocalMachine, kGameKey, platform::kKeyAllAccess)) return false;
+  if (!key.Open(os::kHkeyLocalMachine, kGameKey, os::kKeyAllAccess)) return false;
   std::uint32_t type = 0;
   std::uint32_t size = kMaxPath;
   if (!key.QueryValue(kInstallPathValue, &type, reinterpret_cast<unsigned char*>(archive_path),
@@ -74,7 +72,7 @@ bool ReadGameArchivePath(char* archive_path) {
 
 bool UpdaterApp::Confirm() {
   return ShowUnderName(base_name(), text::kConfirmUpdate, MessageStyle::kQuestion) ==
-         platform::MessageAnswer::kYes;
+         os::MessageAnswer::kYes;
 }
 
 bool UpdaterApp::UpdateArchive() {
@@ -87,6 +85,7 @@ bool UpdaterApp::UpdateArchive() {
   // payload of this build counts; any other (a copy the player kept, another
   // version's update) is left alone, and the archive is reported missing.
   if (!Sys().PathExists(archive_path_) && CarriesPatchSet(new_path)) {
+    Sys().SwapBegins();
     return MoveIntoPlace(new_path);
   }
 
@@ -106,9 +105,9 @@ bool UpdaterApp::RebuildInto(MesArchive* archive, const char* new_path) {
   if (!archive->LoadIndexForRewrite(archive_path_, PatchSet::kCount, names)) return false;
 
   for (const PatchSetEntry& entry : PatchSet::kEntries) {
-    platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    os::PayloadBytes payload = LoadPayload(entry.resource_id);
     if (payload.data == nullptr) {
-      ShowFormattedMessage(text::kCaptionArchive, platform::CaptionEncoding::kShiftJis,
+      ShowFormattedMessage(text::kCaptionArchive, os::CaptionEncoding::kShiftJis,
                            MessageStyle::kInformation, text::kEntryNotFound, entry.name);
       return false;
     }
@@ -120,6 +119,7 @@ bool UpdaterApp::RebuildInto(MesArchive* archive, const char* new_path) {
 
 // The new archive is complete and on stable storage: replace the old one.
 bool UpdaterApp::SwapIn(const char* new_path) {
+  Sys().SwapBegins();
   if (!Sys().PathDelete(archive_path_)) ShowSwapFailure(text::kDeleteFailed);
   return MoveIntoPlace(new_path);
 }

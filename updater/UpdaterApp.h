@@ -38,6 +38,10 @@ class UpdaterApp : public AppBase {
   char archive_path_[kMaxPath];
 };
 
+// Where the registry names the game's folder: HKEY_LOCAL_MACHINE\<key>, value.
+constexpr char kGameKey[] = "SoftWare\\velk\\MIRKAN";
+constexpr char kInstallPathValue[] = "InstPath";
+
 // The archive's path as the registry names it (InstPath and the archive's
 // name, in Shift-JIS) into archive_path, which holds kMaxPath bytes: the
 // updater's own lookup, which the Linux entry also uses to tell prefixes

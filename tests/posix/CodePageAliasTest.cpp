@@ -9,15 +9,15 @@
 #include <set>
 #include <string>
 
-#include "platform/posix/CodePage.h"
+#include "wineprefix/CodePage.h"
 #include "posix/Utf16Le.h"
 
-using platform::posix::Cp932ToUtf8;
-using platform::posix::Cp932ToUtf8Lossy;
-using platform::posix::Utf16LeToCp932;
-using platform::posix::Utf16LeToCp932WithAliases;
-using platform::posix::Utf16LeToUtf8;
-using platform::posix::Utf8ToCp932;
+using wineprefix::Cp932ToUtf8;
+using wineprefix::Cp932ToUtf8Lossy;
+using wineprefix::Utf16LeToCp932;
+using wineprefix::Utf16LeToCp932WithAliases;
+using wineprefix::Utf16LeToUtf8;
+using wineprefix::Utf8ToCp932;
 using namespace std::string_literals;
 
 namespace {

@@ -11,13 +11,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/PosixFiles.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/PosixFiles.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using namespace platform;
+using namespace os;
+namespace posix = backends::posix;
 
 // The folder as the line names it: with its links resolved.
 std::string RealFolder(const TempDir& dir) {

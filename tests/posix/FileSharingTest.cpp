@@ -16,21 +16,21 @@
 #include <string>
 
 #include "archive/MesArchive.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "platform/MessageTexts.h"
 #include "os/System.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/FileSharing.h"
-#include "platform/posix/StopSignals.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/FileSharing.h"
+#include "backends/posix/StopSignals.h"
 #include "support/ArchiveMessages.h"
 #include "support/FaultySystem.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using platform::FileOpenMode;
-using platform::NativeSystem;
-using platform::posix::SharingStep;
+using os::FileOpenMode;
+using os::NativeSystem;
+using backends::posix::SharingStep;
 
 // A child process that holds path open until it is killed.
 class OtherHolder {
@@ -65,15 +65,15 @@ class OtherHolder {
 TEST(FileSharingTest, AFileAnotherProcessHoldsOpenIsNeitherDeletedNorMoved) {
   TempDir dir;
   const std::string path = dir.Write("mes.arc", "archive");
-  platform::System& sys = NativeSystem();
+  os::System& sys = NativeSystem();
   OtherHolder holder(path);
-  platform::posix::TakeFailureDetail();
+  backends::posix::TakeFailureDetail();
   EXPECT_FALSE(sys.PathDelete(path.c_str()));
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
-  EXPECT_EQ(platform::posix::TakeFailureDetail(),
+  EXPECT_EQ(sys.LastError(), os::kErrorSharingViolation);
+  EXPECT_EQ(backends::posix::TakeFailureDetail(),
             path + ": held open by PID " + std::to_string(holder.pid()) + " (unit_tests)");
   EXPECT_FALSE(sys.PathMove(path.c_str(), dir.Path("moved").c_str()));
-  EXPECT_EQ(sys.LastError(), platform::kErrorSharingViolation);
+  EXPECT_EQ(sys.LastError(), os::kErrorSharingViolation);
   EXPECT_TRUE(FileExists(path));
 }
 
@@ -82,14 +82,14 @@ TEST(FileSharingTest, StaleNamesGoButWhatTheyPointAtStays) {
   const std::string target = dir.Write("outside", "someone else's");
   const std::string archive = dir.Write("mes.arc", "archive");
   const std::string fresh = dir.Path("mes.arc_");
-  platform::System& sys = NativeSystem();
+  os::System& sys = NativeSystem();
   for (int kind = 0; kind < 3; ++kind) {
     SCOPED_TRACE(kind);
     const int made = kind == 0   ? symlink(target.c_str(), fresh.c_str())
                      : kind == 1 ? symlink("mes.arc", fresh.c_str())
                                  : link(archive.c_str(), fresh.c_str());
     ASSERT_EQ(made, 0);
-    platform::StreamHandle stream = sys.StreamCreate(fresh.c_str());
+    os::StreamHandle stream = sys.StreamCreate(fresh.c_str());
     ASSERT_NE(stream, nullptr);
     EXPECT_TRUE(sys.StreamWrite(stream, "new", 3));
     EXPECT_TRUE(sys.StreamClose(stream));
@@ -104,12 +104,12 @@ TEST(FileSharingTest, NamesThatAreNoRegularFileAreRefusedWithoutWaiting) {
   TempDir dir;
   const std::string fifo = dir.Path("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  platform::System& sys = NativeSystem();
-  EXPECT_EQ(sys.FileOpen(fifo.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
-  EXPECT_EQ(sys.LastError(), platform::kErrorAccessDenied);
+  os::System& sys = NativeSystem();
+  EXPECT_EQ(sys.FileOpen(fifo.c_str(), FileOpenMode::kReadShareRead), os::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), os::kErrorAccessDenied);
   EXPECT_EQ(sys.StreamCreate(fifo.c_str()), nullptr);
-  EXPECT_EQ(sys.LastError(), platform::kErrorAccessDenied);
-  EXPECT_EQ(platform::posix::TakeFailureDetail(), fifo + ": not a regular file; left alone");
+  EXPECT_EQ(sys.LastError(), os::kErrorAccessDenied);
+  EXPECT_EQ(backends::posix::TakeFailureDetail(), fifo + ": not a regular file; left alone");
   struct stat info;
   ASSERT_EQ(lstat(fifo.c_str(), &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
@@ -118,19 +118,19 @@ TEST(FileSharingTest, NamesThatAreNoRegularFileAreRefusedWithoutWaiting) {
 TEST(FileSharingTest, AForcedFailureOfALockOrARemovalFailsTheCallAndAFlushNotTheMove) {
   TempDir dir;
   const std::string path = dir.Write("mes.arc", "archive");
-  platform::System& sys = NativeSystem();
+  os::System& sys = NativeSystem();
 
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOMEM);
-  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), platform::kInvalidHandle);
-  EXPECT_EQ(sys.LastError(), platform::kErrorNotEnoughMemory);
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOMEM);
+  EXPECT_EQ(sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead), os::kInvalidHandle);
+  EXPECT_EQ(sys.LastError(), os::kErrorNotEnoughMemory);
   // A file system that keeps no locks: the open goes ahead on the look at
   // other processes alone.
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOLCK);
-  const platform::NativeHandle unlocked = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
-  ASSERT_NE(unlocked, platform::kInvalidHandle);
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kLock, ENOLCK);
+  const os::NativeHandle unlocked = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  ASSERT_NE(unlocked, os::kInvalidHandle);
   sys.FileClose(unlocked);
 
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
   EXPECT_FALSE(sys.PathDelete(path.c_str()));
   EXPECT_TRUE(FileExists(path));
 
@@ -138,20 +138,20 @@ TEST(FileSharingTest, AForcedFailureOfALockOrARemovalFailsTheCallAndAFlushNotThe
   // system; and once the rename is done, a flush that fails both ways is
   // told, but the move stands.
   const std::string moved = dir.Path("moved");
-  platform::posix::TakeFailureDetail();
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderOpen, EACCES);
+  backends::posix::TakeFailureDetail();
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kFolderOpen, EACCES);
   EXPECT_TRUE(sys.PathMove(path.c_str(), moved.c_str()));
-  EXPECT_EQ(platform::posix::TakeFailureDetail(), "");
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kFolderSync, EIO, 2);
+  EXPECT_EQ(backends::posix::TakeFailureDetail(), "");
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kFolderSync, EIO, 2);
   EXPECT_TRUE(sys.PathMove(moved.c_str(), path.c_str()));
   EXPECT_EQ(ReadFileBytes(path), "archive");
-  EXPECT_EQ(platform::posix::TakeFailureDetail(),
+  EXPECT_EQ(backends::posix::TakeFailureDetail(),
             "renamed " + moved + " to " + path + ", but " + dir.path() +
                 ": the folder could not be flushed to disk: Input/output error");
 
   // A stale file that cannot be removed is not written through.
   const std::string fresh = dir.Write("mes.arc_", "stale");
-  platform::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
+  backends::posix::FailNextSharingStepForTesting(SharingStep::kRemove, EIO);
   EXPECT_EQ(sys.StreamCreate(fresh.c_str()), nullptr);
   EXPECT_EQ(ReadFileBytes(fresh), "stale");
 }
@@ -162,20 +162,20 @@ TEST(FileSharingTest, NoFileInUseIsReplaced) {
   TempDir dir;
   const std::string path = dir.Write("mes.arc", "read");
   const std::string packed = dir.Write("packed", "packed");
-  platform::System& sys = NativeSystem();
+  os::System& sys = NativeSystem();
   std::string why;
-  const platform::NativeHandle read = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
-  ASSERT_NE(read, platform::kInvalidHandle);
-  EXPECT_FALSE(platform::MoveOverFile(packed, path, &why));
+  const os::NativeHandle read = sys.FileOpen(path.c_str(), FileOpenMode::kReadShareRead);
+  ASSERT_NE(read, os::kInvalidHandle);
+  EXPECT_FALSE(os::MoveOverFile(packed, path, &why));
   EXPECT_EQ(why, path + ": in use by another mesupdate or mesarc");
   sys.FileClose(read);
   {
     OtherHolder holder(path);
-    EXPECT_FALSE(platform::MoveOverFile(packed, path, &why));
+    EXPECT_FALSE(os::MoveOverFile(packed, path, &why));
     EXPECT_EQ(why, path + ": held open by PID " + std::to_string(holder.pid()) + " (unit_tests)");
   }
   EXPECT_EQ(ReadFileBytes(path), "read");
-  EXPECT_TRUE(platform::MoveOverFile(packed, path, &why));
+  EXPECT_TRUE(os::MoveOverFile(packed, path, &why));
   EXPECT_EQ(ReadFileBytes(path), "packed");
 }
 
@@ -184,26 +184,34 @@ TEST(FileSharingTest, MoveNeverReplacesAndNeedsNoWritePermission) {
   const std::string from = dir.Write("mes.arc_", "new");
   const std::string to = dir.Write("mes.arc", "old");
   EXPECT_FALSE(NativeSystem().PathMove(from.c_str(), to.c_str()));
-  EXPECT_EQ(NativeSystem().LastError(), platform::kErrorAlreadyExists);
+  EXPECT_EQ(NativeSystem().LastError(), os::kErrorAlreadyExists);
   EXPECT_EQ(ReadFileBytes(to), "old");
   // A file without write permission moves as on Windows: the checks only read it.
   ASSERT_EQ(chmod(from.c_str(), 0444), 0);
   EXPECT_TRUE(NativeSystem().PathMove(from.c_str(), dir.Path("free").c_str()));
 }
 
-TEST(FileSharingDeathTest, AStopSignalDuringTheWriteRemovesTheNewFileAndExits2) {
+// The program's handler decides what a stop says and how the run ends; this
+// one tells what the file calls reported.
+void ReportAndExit(const backends::posix::StopEvent& event) {
+  std::fprintf(stderr, "signal %d before the swap, new file removed: %d\n", event.signal,
+               event.new_file_removed);
+  std::_Exit(3);
+}
+
+TEST(FileSharingDeathTest, AStopSignalDuringTheWriteRemovesTheNewFileAndTellsTheProgram) {
   TempDir dir;
   const std::string fresh = dir.Path("mes.arc_");
   EXPECT_EXIT(
       {
-        platform::posix::HoldStopSignals();
-        platform::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
+        backends::posix::HoldStopSignals(ReportAndExit);
+        os::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
         NativeSystem().StreamWrite(stream, "part", 4);
         raise(SIGTERM);
         NativeSystem().StreamWrite(stream, "more", 4);
         std::_Exit(0);
       },
-      ::testing::ExitedWithCode(2), "stopped by SIGTERM");
+      ::testing::ExitedWithCode(3), "signal 15 before the swap, new file removed: 1");
   EXPECT_FALSE(FileExists(fresh));
 }
 
@@ -215,8 +223,8 @@ TEST(FileSharingDeathTest, AStopAfterTheCloseLeavesAnotherRunsNewFile) {
   const std::string archive = dir.Write("mes.arc", "old");
   EXPECT_EXIT(
       {
-        platform::posix::HoldStopSignals();
-        platform::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
+        backends::posix::HoldStopSignals(ReportAndExit);
+        os::StreamHandle stream = NativeSystem().StreamCreate(fresh.c_str());
         NativeSystem().StreamClose(stream);
         unlink(fresh.c_str());
         WriteFileBytes(fresh, "another run's");
@@ -224,7 +232,7 @@ TEST(FileSharingDeathTest, AStopAfterTheCloseLeavesAnotherRunsNewFile) {
         NativeSystem().PathDelete(archive.c_str());
         std::_Exit(0);
       },
-      ::testing::ExitedWithCode(2), "stopped by SIGTERM");
+      ::testing::ExitedWithCode(3), "signal 15 before the swap, new file removed: 0");
   EXPECT_EQ(ReadFileBytes(fresh), "another run's");
   EXPECT_EQ(ReadFileBytes(archive), "old");
 }

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/ListDialog.h"
+#include "updater/posix/ListDialog.h"
 #include "support/TempDir.h"
 
-using platform::posix::ChooseFromList;
-using platform::posix::DialogProgram;
-using platform::posix::ListChoice;
-using platform::posix::ListDialogArguments;
-using platform::posix::kListNotShown;
+using prefix_search::ChooseFromList;
+using backends::posix::DialogProgram;
+using prefix_search::ListChoice;
+using prefix_search::ListDialogArguments;
+using prefix_search::kListNotShown;
 using Args = std::vector<std::string>;
 
 namespace {

@@ -12,7 +12,7 @@ namespace {
 
 TEST(ModulePathTest, SplitsUtf8FoldersAtTheirSeparators) {
   ModuleNames names;
-  DeriveModuleNames("/home/u/\xe3\x81\x82/mesupdate", platform::IsAnsiLeadByte, &names);
+  DeriveModuleNames("/home/u/\xe3\x81\x82/mesupdate", os::IsAnsiLeadByte, &names);
   EXPECT_STREQ(names.base_name, "mesupdate");
   EXPECT_STREQ(names.module_folder, "/home/u/\xe3\x81\x82/");
 }

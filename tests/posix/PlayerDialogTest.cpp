@@ -8,18 +8,18 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/posix/DesktopDialog.h"
-#include "platform/posix/TerminalDialog.h"
+#include "backends/posix/DesktopDialog.h"
+#include "backends/posix/TerminalDialog.h"
 
 namespace {
 
-using platform::MessageStyle;
-using platform::posix::DialogArguments;
-using platform::posix::DialogProgram;
-using platform::posix::IsYesAnswer;
-using platform::posix::DialogExit;
-using platform::posix::ProgramRun;
-using platform::posix::ReadDialogExit;
+using os::MessageStyle;
+using backends::posix::DialogArguments;
+using backends::posix::DialogProgram;
+using backends::posix::IsYesAnswer;
+using backends::posix::DialogExit;
+using backends::posix::ProgramRun;
+using backends::posix::ReadDialogExit;
 
 TEST(PlayerDialogTest, YesInEnglishJapaneseOrFullWidthAnyCase) {
   for (const char* yes : {"y", "Y", "yes", " YeS \t", "\xE3\x81\xAF\xE3\x81\x84",  // はい
@@ -38,16 +38,16 @@ TEST(PlayerDialogTest, YesInEnglishJapaneseOrFullWidthAnyCase) {
 // Each value is joined to its option, so a text starting with '-' is no
 // option; zenity takes the text without markup, so '&' and '<' stay text.
 TEST(PlayerDialogTest, TitleTextAndIconReachTheDialogProgramsAsSingleArguments) {
-  const platform::posix::ShownMessage warning{"cap", "-a & <b>", MessageStyle::kWarning};
+  const backends::posix::ShownMessage warning{"cap", "-a & <b>", MessageStyle::kWarning};
   using Args = std::vector<std::string>;
   EXPECT_EQ(DialogArguments(DialogProgram::kZenity, warning),
             (Args{"--warning", "--title=cap", "--text=-a & <b>", "--no-markup"}));
   EXPECT_EQ(DialogArguments(DialogProgram::kKdialog, warning),
             (Args{"--title=cap", "--sorry=-a & <b>"}));
-  const platform::posix::ShownMessage question{"cap", "q", MessageStyle::kQuestion};
+  const backends::posix::ShownMessage question{"cap", "q", MessageStyle::kQuestion};
   EXPECT_EQ(DialogArguments(DialogProgram::kZenity, question)[0], "--question");
   EXPECT_EQ(DialogArguments(DialogProgram::kKdialog, question)[1], "--yesno=q");
-  const platform::posix::ShownMessage info{"cap", "i", MessageStyle::kInformation};
+  const backends::posix::ShownMessage info{"cap", "i", MessageStyle::kInformation};
   EXPECT_EQ(DialogArguments(DialogProgram::kZenity, info)[0], "--info");
   EXPECT_EQ(DialogArguments(DialogProgram::kKdialog, info)[1], "--msgbox=i");
 }
@@ -81,7 +81,7 @@ TEST_P(DialogLocaleTest, TheDialogProgramRunsUnderAUtf8Locale) {
   const char* saved = std::getenv("LC_ALL");
   const std::string restore = saved ? saved : "";
   setenv("LC_ALL", GetParam().lc_all, 1);
-  const std::vector<std::string> environment = platform::posix::DialogEnvironment();
+  const std::vector<std::string> environment = backends::posix::DialogEnvironment();
   if (saved) setenv("LC_ALL", restore.c_str(), 1);
   else unsetenv("LC_ALL");
   EXPECT_EQ(std::count_if(environment.begin(), environment.end(),
@@ -119,10 +119,10 @@ TEST(PlayerDialogTest, RelativePathEntriesAreNeverSearched) {
   ASSERT_EQ(chdir(folder.c_str()), 0);
   for (const char* path : {"", ":", ".", "bin", "/nonexistent::/nonexistent", "./bin:."}) {
     setenv("PATH", path, 1);
-    EXPECT_EQ(platform::posix::FindOnPath("fakedialog"), "") << "PATH=" << path;
+    EXPECT_EQ(backends::posix::FindOnPath("fakedialog"), "") << "PATH=" << path;
   }
   setenv("PATH", (folder + "/bin").c_str(), 1);
-  EXPECT_EQ(platform::posix::FindOnPath("fakedialog"), folder + "/bin/fakedialog");
+  EXPECT_EQ(backends::posix::FindOnPath("fakedialog"), folder + "/bin/fakedialog");
   setenv("PATH", restore.c_str(), 1);
   EXPECT_EQ(chdir(cwd), 0);
   std::free(cwd);
@@ -138,9 +138,9 @@ std::string Printed(std::FILE* out) {
 
 // No input to read is No at once; an endless line is read only so far, and is No.
 TEST(PlayerDialogTest, TheTerminalDialogReadsAtMostOneShortLine) {
-  const platform::posix::ShownMessage question{"cap", "q?", MessageStyle::kQuestion};
+  const backends::posix::ShownMessage question{"cap", "q?", MessageStyle::kQuestion};
   std::FILE* out = std::tmpfile();
-  EXPECT_EQ(platform::posix::ShowTerminalDialog(question, nullptr, out), platform::MessageAnswer::kNo);
+  EXPECT_EQ(backends::posix::ShowTerminalDialog(question, nullptr, out), os::MessageAnswer::kNo);
   EXPECT_EQ(Printed(out), "[cap] q? [y/N] \n");
   std::fclose(out);
 
@@ -148,7 +148,7 @@ TEST(PlayerDialogTest, TheTerminalDialogReadsAtMostOneShortLine) {
   std::fputs((std::string(100000, ' ') + "y\n").c_str(), in);
   std::rewind(in);
   out = std::tmpfile();
-  EXPECT_EQ(platform::posix::ShowTerminalDialog(question, in, out), platform::MessageAnswer::kNo);
+  EXPECT_EQ(backends::posix::ShowTerminalDialog(question, in, out), os::MessageAnswer::kNo);
   EXPECT_LT(std::ftell(in), 100000) << "read on past a few hundred bytes";
   std::fclose(in);
   std::fclose(out);
@@ -156,10 +156,10 @@ TEST(PlayerDialogTest, TheTerminalDialogReadsAtMostOneShortLine) {
 
 // A registry value with ESC ] 2 ; ... BEL would retitle the terminal.
 TEST(PlayerDialogTest, ControlBytesInTheTextAreShownNotObeyed) {
-  const platform::posix::ShownMessage message{"c\x1b", "C:\\\x1b]2;x\x07\xC2\x9B\x7F\nline 2",
+  const backends::posix::ShownMessage message{"c\x1b", "C:\\\x1b]2;x\x07\xC2\x9B\x7F\nline 2",
                                               MessageStyle::kWarning};
   std::FILE* out = std::tmpfile();
-  platform::posix::ShowTerminalDialog(message, nullptr, out);
+  backends::posix::ShowTerminalDialog(message, nullptr, out);
   EXPECT_EQ(Printed(out), "[c\\x1b] C:\\\\x1b]2;x\\x07\\x9b\\x7f\nline 2\n");
   std::fclose(out);
 }

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "os/System.h"
-#include "platform/posix/CodePage.h"
-#include "platform/posix/WinePaths.h"
+#include "wineprefix/CodePage.h"
+#include "backends/posix/WinePaths.h"
 #include "posix/TempWinePrefix.h"
 #include "posix/Utf16Le.h"
 
-using platform::posix::MapWindowsPath;
-using platform::posix::Utf16LeToCp932WithAliases;
+using backends::posix::MapWindowsPath;
+using wineprefix::Utf16LeToCp932WithAliases;
 
 namespace {
 
@@ -81,13 +81,13 @@ TEST_F(WinePathsTest, PassesPosixPathsAndRefusesWhatCannotBeMapped) {
 }
 
 TEST_F(WinePathsTest, BackendFileCallsGoThroughTheMapping) {
-  platform::System& system = platform::NativeSystem();
+  os::System& system = os::NativeSystem();
   std::string folder = "C:\\games\\" + kGameSjis + "\\";
   EXPECT_TRUE(system.PathExists((folder + "MES.ARC").c_str()));
   EXPECT_TRUE(system.PathMove((folder + "mes.arc").c_str(), (folder + "mes.arc_").c_str()));
   EXPECT_TRUE(std::filesystem::is_regular_file(folder_ + "/mes.arc_"));
   EXPECT_FALSE(system.PathExists("\\\\server\\share\\mes.arc"));
-  EXPECT_EQ(system.LastError(), platform::kErrorPathNotFound);
+  EXPECT_EQ(system.LastError(), os::kErrorPathNotFound);
 }
 
 // A folder Shift-JIS cannot name, as the registry reading gives it: each
@@ -98,7 +98,7 @@ TEST_F(WinePathsTest, ReachesFoldersShiftJisCannotNameThroughTheirAliases) {
   std::string cafe;
   ASSERT_TRUE(Utf16LeToCp932WithAliases(Utf16Le(u"C:\\Games\\Caf\u00E9 Mirkan\\mes.arc"), &cafe));
   EXPECT_EQ(Mapped(cafe), drive_ + "/Games/Caf\u00E9 Mirkan/mes.arc");
-  EXPECT_TRUE(platform::NativeSystem().PathExists(cafe.c_str()));
+  EXPECT_TRUE(os::NativeSystem().PathExists(cafe.c_str()));
 
   // Hangul syllables take the next codes, until one ends in 0x5C.
   std::u16string name;
@@ -107,11 +107,11 @@ TEST_F(WinePathsTest, ReachesFoldersShiftJisCannotNameThroughTheirAliases) {
     name.assign(1, c);
     ASSERT_TRUE(Utf16LeToCp932WithAliases(Utf16Le(name), &code));
   }
-  ASSERT_TRUE(platform::posix::Utf16LeToUtf8(Utf16Le(name), &utf8));
+  ASSERT_TRUE(wineprefix::Utf16LeToUtf8(Utf16Le(name), &utf8));
   prefix_.WriteFile("drive_c/Games/" + utf8 + "/mes.arc", "archive");
   const std::string path = "C:\\Games\\" + code + "\\mes.arc";
   EXPECT_EQ(Mapped(path), drive_ + "/Games/" + utf8 + "/mes.arc");
-  EXPECT_TRUE(platform::NativeSystem().PathExists(path.c_str()));
+  EXPECT_TRUE(os::NativeSystem().PathExists(path.c_str()));
 }
 
 TEST(WinePrefixTest, ReadsTheEnvironmentAtEachCall) {
@@ -121,9 +121,9 @@ TEST(WinePrefixTest, ReadsTheEnvironmentAtEachCall) {
   ASSERT_TRUE(MapWindowsPath("C:\\x", &host));
   EXPECT_EQ(host, prefix.path() + "/dosdevices/c:/x");
   setenv("WINEPREFIX", "", 1);
-  EXPECT_EQ(platform::posix::WinePrefixDirectory(), home + "/.wine");
+  EXPECT_EQ(backends::posix::WinePrefixDirectory(), home + "/.wine");
   unsetenv("WINEPREFIX");
-  EXPECT_EQ(platform::posix::WinePrefixDirectory(), home + "/.wine");
+  EXPECT_EQ(backends::posix::WinePrefixDirectory(), home + "/.wine");
 }
 
 }  // namespace

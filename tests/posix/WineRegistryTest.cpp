@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/CodePage.h"
-#include "platform/posix/WineRegistry.h"
+#include "wineprefix/CodePage.h"
+#include "backends/posix/WineRegistry.h"
 #include "posix/TempWinePrefix.h"
 
-using platform::NativeHandle;
-using platform::kHkeyLocalMachine;
-using platform::posix::WineRegistryClose;
-using platform::posix::WineRegistryOpen;
-using platform::posix::WineRegistryQuery;
+using os::NativeHandle;
+using os::kHkeyLocalMachine;
+using backends::posix::WineRegistryClose;
+using backends::posix::WineRegistryOpen;
+using backends::posix::WineRegistryQuery;
 using namespace std::string_literals;
 
 namespace {
@@ -38,9 +38,9 @@ class WineRegistryTest : public ::testing::Test {
   // The key's handle, or 0 with the status in status_.
   NativeHandle Open(const char* subkey, NativeHandle root = kHkeyLocalMachine) {
     NativeHandle key = 12345;
-    status_ = WineRegistryOpen(root, subkey, platform::kKeyAllAccess, &key);
+    status_ = WineRegistryOpen(root, subkey, os::kKeyAllAccess, &key);
     if (status_ != kOk) {
-      EXPECT_EQ(key, platform::kNoHandle);
+      EXPECT_EQ(key, os::kNoHandle);
       return 0;
     }
     open_.push_back(key);
@@ -63,7 +63,7 @@ class WineRegistryTest : public ::testing::Test {
     std::string data, utf8;
     const std::int32_t status = Query(key, name, &type, &data);
     if (status != kOk) return "error " + std::to_string(status);
-    return platform::posix::Cp932ToUtf8(data, &utf8) ? utf8 : "not Shift-JIS";
+    return wineprefix::Cp932ToUtf8(data, &utf8) ? utf8 : "not Shift-JIS";
   }
 
   std::int32_t Query(NativeHandle key, const char* name, std::uint32_t* type, std::string* data) {
@@ -147,7 +147,7 @@ TEST_F(WineRegistryTest, OpensKeysAndReportsWhatIsMissing) {
   EXPECT_EQ(status_, kNotFound);
 
   NativeHandle key = 0;
-  ASSERT_EQ(WineRegistryOpen(kHkeyLocalMachine, "Software", platform::kKeyAllAccess, &key), kOk);
+  ASSERT_EQ(WineRegistryOpen(kHkeyLocalMachine, "Software", os::kKeyAllAccess, &key), kOk);
   EXPECT_EQ(WineRegistryClose(key), kOk);
   EXPECT_EQ(WineRegistryClose(key), kBadHandle);
 

@@ -21,5 +21,5 @@ inline void ExpectOnlyArchiveMessage(const FaultySystem& system, const char* for
   ASSERT_EQ(system.messages.size(), 1u);
   EXPECT_EQ(system.messages[0].text, Formatted(format, argument));
   EXPECT_EQ(system.messages[0].caption, text::kCaptionArchive);
-  EXPECT_EQ(system.messages[0].style, platform::MessageStyle::kInformation);
+  EXPECT_EQ(system.messages[0].style, os::MessageStyle::kInformation);
 }

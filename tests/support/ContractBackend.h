@@ -12,7 +12,7 @@
 class ContractBackend {
  public:
   virtual ~ContractBackend() = default;
-  virtual platform::System& system() = 0;
+  virtual os::System& system() = 0;
   // The folder, and a file in it, as the backend's calls take them.
   virtual std::string folder() const = 0;
   virtual std::string Path(const std::string& name) const = 0;

@@ -1,12 +1,12 @@
 #include "support/FaultySystem.h"
 
-using platform::CopyResult;
-using platform::NativeHandle;
-using platform::StreamHandle;
+using os::CopyResult;
+using os::NativeHandle;
+using os::StreamHandle;
 
 namespace {
 // What the injected failures report, as a platform would.
-constexpr std::uint32_t kInjectedError = platform::kErrorWriteFault;
+constexpr std::uint32_t kInjectedError = os::kErrorWriteFault;
 }  // namespace
 
 void FaultySystem::ClearFaults() {
@@ -20,6 +20,14 @@ void FaultySystem::ClearFaults() {
   copy_failure_after = 0;
   reads = seeks = stream_writes = copies = file_closes = 0;
   registry_opens = registry_queries = registry_closes = 0;
+  swap_begins = 0;
+  deleted_before_swap.clear();
+  deleted_in_swap.clear();
+}
+
+void FaultySystem::SwapBegins() {
+  ++swap_begins;
+  ForwardingSystem::SwapBegins();
 }
 
 bool FaultySystem::Breaks(bool also) {
@@ -33,8 +41,8 @@ std::uint32_t FaultySystem::LastError() {
   return last_failed_ ? kInjectedError : ForwardingSystem::LastError();
 }
 
-NativeHandle FaultySystem::FileOpen(const char* path, platform::FileOpenMode mode) {
-  return Breaks() ? platform::kInvalidHandle : ForwardingSystem::FileOpen(path, mode);
+NativeHandle FaultySystem::FileOpen(const char* path, os::FileOpenMode mode) {
+  return Breaks() ? os::kInvalidHandle : ForwardingSystem::FileOpen(path, mode);
 }
 
 bool FaultySystem::FileRead(NativeHandle file, void* buffer, std::uint32_t count,
@@ -55,12 +63,12 @@ bool FaultySystem::FileWrite(NativeHandle file, const void* buffer, std::uint32_
 
 std::uint32_t FaultySystem::FileSeek(NativeHandle file, std::uint32_t distance, std::int32_t* high,
                                      std::uint32_t origin) {
-  if (Breaks(++seeks == failed_seek_at)) return platform::kInvalidSetFilePointer;
+  if (Breaks(++seeks == failed_seek_at)) return os::kInvalidSetFilePointer;
   return ForwardingSystem::FileSeek(file, distance, high, origin);
 }
 
 std::uint32_t FaultySystem::FileSize(NativeHandle file, std::uint32_t* high) {
-  return Breaks() ? platform::kInvalidFileSize : ForwardingSystem::FileSize(file, high);
+  return Breaks() ? os::kInvalidFileSize : ForwardingSystem::FileSize(file, high);
 }
 
 bool FaultySystem::FileClose(NativeHandle file) {
@@ -88,7 +96,7 @@ CopyResult FaultySystem::StreamCopyFromFile(StreamHandle stream, NativeHandle fi
     *copied = copy_failure_after;
     return copy_failure;
   }
-  return platform::System::StreamCopyFromFile(stream, file, offset, count, copied);
+  return os::System::StreamCopyFromFile(stream, file, offset, count, copied);
 }
 
 bool FaultySystem::StreamSync(StreamHandle stream) {
@@ -106,6 +114,7 @@ bool FaultySystem::PathExists(const char* path) {
 }
 
 bool FaultySystem::PathDelete(const char* path) {
+  (swap_begins > 0 ? deleted_in_swap : deleted_before_swap).push_back(path);
   return !Breaks(fail_delete) && ForwardingSystem::PathDelete(path);
 }
 
@@ -130,10 +139,10 @@ std::int32_t FaultySystem::RegistryClose(NativeHandle key) {
   return ForwardingSystem::RegistryClose(key);
 }
 
-platform::MessageAnswer FaultySystem::ShowMessage(const char* text, const char* caption,
-                                                  platform::CaptionEncoding,
-                                                  platform::MessageStyle style) {
+os::MessageAnswer FaultySystem::ShowMessage(const char* text, const char* caption,
+                                                  os::CaptionEncoding,
+                                                  os::MessageStyle style) {
   messages.push_back({caption, text, style});
-  if (style != platform::MessageStyle::kQuestion) return platform::MessageAnswer::kOk;
-  return answer_yes ? platform::MessageAnswer::kYes : platform::MessageAnswer::kNo;
+  if (style != os::MessageStyle::kQuestion) return os::MessageAnswer::kOk;
+  return answer_yes ? os::MessageAnswer::kYes : os::MessageAnswer::kNo;
 }

@@ -12,11 +12,11 @@
 #include "os/System.h"
 
 // Shift-JIS bytes as shown (the caption may be the system's, for the base name).
-using RecordedMessage = platform::ShownMessage;
+using RecordedMessage = os::ShownMessage;
 
-class FaultySystem : public platform::ForwardingSystem {
+class FaultySystem : public os::ForwardingSystem {
  public:
-  explicit FaultySystem(platform::System& target = platform::NativeSystem())
+  explicit FaultySystem(os::System& target = os::NativeSystem())
       : ForwardingSystem(target) {}
 
   std::vector<RecordedMessage> messages;
@@ -47,7 +47,7 @@ class FaultySystem : public platform::ForwardingSystem {
   // faults reach the copy too. Copy number failed_copy_at instead ends with
   // copy_failure, claiming copy_failure_after bytes copied.
   int failed_copy_at = 0;
-  platform::CopyResult copy_failure = platform::CopyResult::kReadFailed;
+  os::CopyResult copy_failure = os::CopyResult::kReadFailed;
   std::uint32_t copy_failure_after = 0;
 
   int reads = 0;
@@ -58,38 +58,43 @@ class FaultySystem : public platform::ForwardingSystem {
   int registry_opens = 0;
   int registry_queries = 0;
   int registry_closes = 0;
+  // The paths deleted before and after the program said the swap begins.
+  int swap_begins = 0;
+  std::vector<std::string> deleted_before_swap;
+  std::vector<std::string> deleted_in_swap;
 
   // Back to a system that breaks nothing and has counted and recorded nothing.
   void ClearFaults();
 
-  platform::NativeHandle FileOpen(const char* path, platform::FileOpenMode mode) override;
-  bool FileRead(platform::NativeHandle file, void* buffer, std::uint32_t count,
+  os::NativeHandle FileOpen(const char* path, os::FileOpenMode mode) override;
+  bool FileRead(os::NativeHandle file, void* buffer, std::uint32_t count,
                 std::uint32_t* transferred) override;
-  bool FileWrite(platform::NativeHandle file, const void* buffer, std::uint32_t count,
+  bool FileWrite(os::NativeHandle file, const void* buffer, std::uint32_t count,
                  std::uint32_t* transferred) override;
-  std::uint32_t FileSeek(platform::NativeHandle file, std::uint32_t distance, std::int32_t* high,
+  std::uint32_t FileSeek(os::NativeHandle file, std::uint32_t distance, std::int32_t* high,
                          std::uint32_t origin) override;
-  std::uint32_t FileSize(platform::NativeHandle file, std::uint32_t* high) override;
-  bool FileClose(platform::NativeHandle file) override;
-  platform::StreamHandle StreamCreate(const char* path) override;
-  bool StreamWrite(platform::StreamHandle stream, const void* data, std::size_t size) override;
-  platform::CopyResult StreamCopyFromFile(platform::StreamHandle stream,
-                                          platform::NativeHandle file, std::uint32_t offset,
+  std::uint32_t FileSize(os::NativeHandle file, std::uint32_t* high) override;
+  bool FileClose(os::NativeHandle file) override;
+  os::StreamHandle StreamCreate(const char* path) override;
+  bool StreamWrite(os::StreamHandle stream, const void* data, std::size_t size) override;
+  os::CopyResult StreamCopyFromFile(os::StreamHandle stream,
+                                          os::NativeHandle file, std::uint32_t offset,
                                           std::uint32_t count, std::uint32_t* copied) override;
-  bool StreamSync(platform::StreamHandle stream) override;
-  bool StreamClose(platform::StreamHandle stream) override;
+  bool StreamSync(os::StreamHandle stream) override;
+  bool StreamClose(os::StreamHandle stream) override;
   bool PathExists(const char* path) override;
   bool PathDelete(const char* path) override;
   bool PathMove(const char* from, const char* to) override;
   std::uint32_t LastError() override;
-  std::int32_t RegistryOpen(platform::NativeHandle root, const char* subkey, std::uint32_t access,
-                            platform::NativeHandle* key) override;
-  std::int32_t RegistryQuery(platform::NativeHandle key, const char* name, std::uint32_t* type,
+  void SwapBegins() override;
+  std::int32_t RegistryOpen(os::NativeHandle root, const char* subkey, std::uint32_t access,
+                            os::NativeHandle* key) override;
+  std::int32_t RegistryQuery(os::NativeHandle key, const char* name, std::uint32_t* type,
                              unsigned char* data, std::uint32_t* size) override;
-  std::int32_t RegistryClose(platform::NativeHandle key) override;
-  platform::MessageAnswer ShowMessage(const char* text, const char* caption,
-                                      platform::CaptionEncoding encoding,
-                                      platform::MessageStyle style) override;
+  std::int32_t RegistryClose(os::NativeHandle key) override;
+  os::MessageAnswer ShowMessage(const char* text, const char* caption,
+                                      os::CaptionEncoding encoding,
+                                      os::MessageStyle style) override;
 
  private:
   // Counts one operation; true when it must fail (fail_at, or `also`).
@@ -100,8 +105,8 @@ class FaultySystem : public platform::ForwardingSystem {
 // Installs a substitute System for its lifetime.
 class ScopedSystem {
  public:
-  explicit ScopedSystem(platform::System* system) { platform::SetSystemForTesting(system); }
-  ~ScopedSystem() { platform::SetSystemForTesting(nullptr); }
+  explicit ScopedSystem(os::System* system) { os::UseSystem(system); }
+  ~ScopedSystem() { os::UseSystem(nullptr); }
   ScopedSystem(const ScopedSystem&) = delete;
   ScopedSystem& operator=(const ScopedSystem&) = delete;
 };

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "platform/memory/MemorySystem.h"
+#include "backends/memory/MemorySystem.h"
 
 class MemoryFolder {
  public:
-  MemoryFolder(platform::memory::MemorySystem& system, std::string path)
+  MemoryFolder(backends::memory::MemorySystem& system, std::string path)
       : system_(system), path_(std::move(path)) {
     system_.AddFolder(path_);
   }
@@ -30,6 +30,6 @@ class MemoryFolder {
   bool Exists(const std::string& path) const { return system_.HasFile(path); }
 
  private:
-  platform::memory::MemorySystem& system_;
+  backends::memory::MemorySystem& system_;
   std::string path_;
 };

@@ -12,7 +12,7 @@ UpdaterHarness::UpdaterHarness() {
 }
 
 void UpdaterHarness::SetInstallPath(const std::string& path, bool with_nul) {
-  memory.SetRegistryValue("Software\\velk\\MIRKAN", "InstPath", platform::kRegSz,
+  memory.SetRegistryValue("Software\\velk\\MIRKAN", "InstPath", os::kRegSz,
                           with_nul ? std::string(path.c_str(), path.size() + 1) : path);
 }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/memory/MemorySystem.h"
+#include "backends/memory/MemorySystem.h"
 #include "support/FaultySystem.h"
 #include "support/MemoryFolder.h"
 
@@ -22,7 +22,7 @@ class UpdaterHarness {
   // Init and, when it gives 1, Run, like AppMain; the exit code.
   int Run();
 
-  platform::memory::MemorySystem memory;
+  backends::memory::MemorySystem memory;
   FaultySystem system{memory};
   MemoryFolder game{memory, "C:\\Game"};
 };

@@ -80,7 +80,7 @@ TEST(ObjectHeapTest, DeletingHeapObjectsGivesTheHeapBack) {
 
 ModuleNames Derive(const char* path) {
   ModuleNames names;
-  DeriveModuleNames(path, platform::IsCp932LeadByte, &names);
+  DeriveModuleNames(path, os::IsCp932LeadByte, &names);
   return names;
 }
 

@@ -30,7 +30,7 @@ TEST_F(FileHandleTest, MissingFileLeavesHandleNoneAndSizeUnchanged) {
   FaultySystem counting;
   ScopedSystem scope(&counting);
   EXPECT_EQ(file.OpenForRead(dir_.Path("missing").c_str()), 0);
-  EXPECT_EQ(file.handle(), platform::kNoHandle);
+  EXPECT_EQ(file.handle(), os::kNoHandle);
   EXPECT_EQ(file.GetSize(), 10u);
   EXPECT_EQ(file.Close(), 1);
   EXPECT_EQ(file.Close(), 1);
@@ -51,13 +51,13 @@ TEST_F(FileHandleTest, ShortReadAtEndSucceedsAndReportsWhatArrived) {
   FileHandle file;
   ASSERT_EQ(file.OpenForRead(MakeFile("f", "0123456789").c_str()), 1);
   EXPECT_EQ(file.GetSize(), 10u);
-  ASSERT_EQ(file.Seek(6, platform::kSeekBegin), 1);
+  ASSERT_EQ(file.Seek(6, os::kSeekBegin), 1);
   char buffer[10];
   std::memset(buffer, '#', sizeof buffer);
   EXPECT_NE(file.Read(buffer, 10), 0);
   EXPECT_EQ(std::string(buffer, 10), "6789######");
 
-  ASSERT_EQ(file.Seek(6, platform::kSeekBegin), 1);
+  ASSERT_EQ(file.Seek(6, os::kSeekBegin), 1);
   std::uint32_t got = 0;
   EXPECT_EQ(file.ReadCounted(buffer, 10, &got), 1);
   EXPECT_EQ(got, 4u);
@@ -67,15 +67,15 @@ TEST_F(FileHandleTest, ShortReadAtEndSucceedsAndReportsWhatArrived) {
 TEST_F(FileHandleTest, SeekDistanceIsZeroExtended) {
   FileHandle file;
   ASSERT_EQ(file.OpenForRead(MakeFile("f", "0123456789").c_str()), 1);
-  ASSERT_EQ(file.Seek(2, platform::kSeekBegin), 1);
+  ASSERT_EQ(file.Seek(2, os::kSeekBegin), 1);
   EXPECT_EQ(file.Tell(), 2u);
   // The two's complement of 4 moves 4294967292 bytes forwards, not 4 back.
-  EXPECT_EQ(file.Seek(0xFFFFFFFCu, platform::kSeekCurrent), 1);
+  EXPECT_EQ(file.Seek(0xFFFFFFFCu, os::kSeekCurrent), 1);
   EXPECT_EQ(file.Tell(), 0xFFFFFFFEu);
 
   // A new position whose low 32 bits are 0xFFFFFFFF reads as failure.
-  ASSERT_EQ(file.Seek(3, platform::kSeekBegin), 1);
-  EXPECT_EQ(file.Seek(0xFFFFFFFCu, platform::kSeekCurrent), 0);
+  ASSERT_EQ(file.Seek(3, os::kSeekBegin), 1);
+  EXPECT_EQ(file.Seek(0xFFFFFFFCu, os::kSeekCurrent), 0);
 }
 
 TEST_F(FileHandleTest, CreateForWriteTruncatesAndWrites) {
@@ -97,12 +97,12 @@ TEST_F(FileHandleTest, CreateForWriteTruncatesAndWrites) {
 
 TEST_F(FileHandleTest, DuplicateGivesAnIndependentReadHandle) {
   FileHandle closed;
-  EXPECT_EQ(closed.Duplicate(), platform::kNoHandle);
+  EXPECT_EQ(closed.Duplicate(), os::kNoHandle);
 
   FileHandle file;
   ASSERT_EQ(file.OpenForRead(MakeFile("f", "abcdef").c_str()), 1);
   FileHandle::Handle copy = file.Duplicate();
-  ASSERT_NE(copy, platform::kNoHandle);
+  ASSERT_NE(copy, os::kNoHandle);
   EXPECT_EQ(file.Close(), 1);
 
   FileHandle other;
@@ -126,7 +126,7 @@ TEST_F(FileHandleTest, FailedCloseKeepsTheHandle) {
     counting.fail_file_close = false;
     EXPECT_EQ(file.Close(), 1);
   }
-  EXPECT_EQ(file.handle(), platform::kNoHandle);
+  EXPECT_EQ(file.handle(), os::kNoHandle);
   EXPECT_EQ(counting.file_closes, 2);
 }
 
@@ -136,7 +136,7 @@ TEST_F(FileHandleTest, CloseHandleAtWorksOnAnyVariable) {
   FileHandle::Handle borrowed = opener.Duplicate();
   FileHandle closer;  // holds nothing itself
   EXPECT_EQ(closer.CloseHandleAt(&borrowed), 1);
-  EXPECT_EQ(borrowed, platform::kNoHandle);
+  EXPECT_EQ(borrowed, os::kNoHandle);
   EXPECT_EQ(closer.CloseHandleAt(&borrowed), 1);
 }
 

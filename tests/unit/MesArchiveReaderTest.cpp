@@ -31,7 +31,7 @@ class MesArchiveReaderTest : public ::testing::Test {
     ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
-  platform::memory::MemorySystem memory_;
+  backends::memory::MemorySystem memory_;
   FaultySystem system_{memory_};
   ScopedSystem scoped_{&system_};
   MemoryFolder dir_{memory_, "C:\\Test"};
@@ -120,7 +120,7 @@ TEST_F(MesArchiveReaderTest, ReleaseEmptiesTheMapAndClosesTheFile) {
   ASSERT_EQ(archive_.OpenArchive(path.c_str()), 1);
   EXPECT_EQ(archive_.ReleaseArchive(), 1);
   EXPECT_TRUE(archive_.entry_map().empty());
-  EXPECT_EQ(archive_.handle(), platform::kNoHandle);
+  EXPECT_EQ(archive_.handle(), os::kNoHandle);
 }
 
 TEST_F(MesArchiveReaderTest, LookupCutsNamesLongerThanItsBuffer) {

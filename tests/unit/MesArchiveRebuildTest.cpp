@@ -102,7 +102,7 @@ class MesArchiveRebuildTest : public ::testing::Test {
     ExpectOnlyArchiveMessage(system_, format, argument);
   }
 
-  platform::memory::MemorySystem memory_;
+  backends::memory::MemorySystem memory_;
   FaultySystem system_{memory_};
   ScopedSystem scoped_{&system_};
   MemoryFolder dir_{memory_, "C:\\Test"};
@@ -359,7 +359,7 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
       {"copy buffer",
        [](FaultySystem* s) {
          s->failed_copy_at = 1;
-         s->copy_failure = platform::CopyResult::kNoMemory;
+         s->copy_failure = os::CopyResult::kNoMemory;
          s->copy_failure_after = 10;
        },
        text::kEntryAllocFailed, "B.MES"},
@@ -372,7 +372,7 @@ TEST_F(MesArchiveRebuildTest, EveryWriteFailureLeavesNoFileAndOneMessage) {
       {"copy write",
        [](FaultySystem* s) {
          s->failed_copy_at = 1;
-         s->copy_failure = platform::CopyResult::kWriteFailed;
+         s->copy_failure = os::CopyResult::kWriteFailed;
          s->copy_failure_after = 100;
        },
        text::kWriteFailed, nullptr},

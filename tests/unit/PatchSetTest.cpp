@@ -12,7 +12,7 @@ TEST(PatchSetTest, EachPositionLoadsItsOwnFileByteForByte) {
   for (std::uint32_t p = 0; p < PatchSet::kCount; ++p) {
     const PatchSetEntry& entry = PatchSet::kEntries[p];
     EXPECT_EQ(entry.resource_id, static_cast<int>(110 + p));
-    platform::PayloadBytes payload = LoadPayload(entry.resource_id);
+    os::PayloadBytes payload = LoadPayload(entry.resource_id);
     ASSERT_NE(payload.data, nullptr) << entry.name;
     EXPECT_EQ(payload.size, expected_sizes[p]) << entry.name;
     std::string file = ReadFileBytes(std::string(MES_RESOURCES_DIR) + "/" + entry.name);

@@ -24,12 +24,12 @@ class RegistryKeyTest : public ::testing::Test {
 
 TEST_F(RegistryKeyTest, ReadsAStringValueInCodePage932) {
   RegistryKey key;
-  ASSERT_EQ(key.Open(platform::kHkeyLocalMachine, kTestKey, platform::kKeyAllAccess), 1);
+  ASSERT_EQ(key.Open(os::kHkeyLocalMachine, kTestKey, os::kKeyAllAccess), 1);
   EXPECT_EQ(key.status(), 0);
   unsigned char data[64];
   std::uint32_t type = 0, size = sizeof data;
   ASSERT_EQ(key.QueryValue("Text", &type, data, &size), 1);
-  EXPECT_EQ(type, platform::kRegSz);
+  EXPECT_EQ(type, os::kRegSz);
   ASSERT_EQ(size, sizeof kTextValue);
   EXPECT_EQ(std::memcmp(data, kTextValue, size), 0);
 
@@ -41,15 +41,15 @@ TEST_F(RegistryKeyTest, ReadsAStringValueInCodePage932) {
 TEST_F(RegistryKeyTest, MissingSubkeyLeavesKeyNoneAndQueriesMakeNoCall) {
   {
     RegistryKey key;
-    EXPECT_EQ(key.Open(platform::kHkeyLocalMachine, "Software\\MesUpdateTest\\Nope",
-                       platform::kKeyAllAccess),
+    EXPECT_EQ(key.Open(os::kHkeyLocalMachine, "Software\\MesUpdateTest\\Nope",
+                       os::kKeyAllAccess),
               0);
-    EXPECT_EQ(key.key(), platform::kNoHandle);
-    EXPECT_EQ(key.status(), static_cast<std::int32_t>(platform::kErrorFileNotFound));
+    EXPECT_EQ(key.key(), os::kNoHandle);
+    EXPECT_EQ(key.status(), static_cast<std::int32_t>(os::kErrorFileNotFound));
     unsigned char data[8];
     std::uint32_t type = 0, size = sizeof data;
     EXPECT_EQ(key.QueryValue("Text", &type, data, &size), 0);
-    EXPECT_EQ(key.status(), static_cast<std::int32_t>(platform::kErrorFileNotFound));
+    EXPECT_EQ(key.status(), static_cast<std::int32_t>(os::kErrorFileNotFound));
   }
   EXPECT_EQ(counting_.registry_queries, 0);
   EXPECT_EQ(counting_.registry_closes, 0);  // destroyed after a failed open: no call
@@ -58,25 +58,25 @@ TEST_F(RegistryKeyTest, MissingSubkeyLeavesKeyNoneAndQueriesMakeNoCall) {
 // The buffer rule itself is the backends' (SystemContractTest).
 TEST_F(RegistryKeyTest, MissingValueReportsItsCode) {
   RegistryKey key;
-  ASSERT_EQ(key.Open(platform::kHkeyLocalMachine, kTestKey, platform::kKeyAllAccess), 1);
+  ASSERT_EQ(key.Open(os::kHkeyLocalMachine, kTestKey, os::kKeyAllAccess), 1);
   unsigned char data[4];
   std::uint32_t type = 0, size = sizeof data;
   EXPECT_EQ(key.QueryValue("Absent", &type, data, &size), 0);
-  EXPECT_EQ(key.status(), static_cast<std::int32_t>(platform::kErrorFileNotFound));
+  EXPECT_EQ(key.status(), static_cast<std::int32_t>(os::kErrorFileNotFound));
 }
 
 TEST_F(RegistryKeyTest, SecondOpenClosesTheFirstKey) {
   RegistryKey key;
-  ASSERT_EQ(key.Open(platform::kHkeyLocalMachine, kTestKey, platform::kKeyAllAccess), 1);
+  ASSERT_EQ(key.Open(os::kHkeyLocalMachine, kTestKey, os::kKeyAllAccess), 1);
   EXPECT_EQ(counting_.registry_closes, 0);
-  ASSERT_EQ(key.Open(platform::kHkeyLocalMachine, "Software\\MesUpdateTest\\Sub",
-                     platform::kKeyAllAccess),
+  ASSERT_EQ(key.Open(os::kHkeyLocalMachine, "Software\\MesUpdateTest\\Sub",
+                     os::kKeyAllAccess),
             1);
   EXPECT_EQ(counting_.registry_closes, 1);
   unsigned char data[4];
   std::uint32_t type = 0, size = sizeof data;
   ASSERT_EQ(key.QueryValue("Number", &type, data, &size), 1);
-  EXPECT_EQ(type, platform::kRegDword);
+  EXPECT_EQ(type, os::kRegDword);
   EXPECT_EQ(size, 4u);
   EXPECT_EQ(data[0], 42);
 }

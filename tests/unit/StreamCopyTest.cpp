@@ -11,17 +11,17 @@
 
 namespace {
 
-using platform::CopyResult;
+using os::CopyResult;
 
 // Over two chunks of the reads-and-writes copy, with an odd tail.
 const std::string kSource = archive_test::PatternData((3u << 20) + 77, 5);
 
 // The default copy on the native backend's own reads and writes.
-class ReadWriteCopySystem : public platform::ForwardingSystem {
+class ReadWriteCopySystem : public os::ForwardingSystem {
  public:
-  CopyResult StreamCopyFromFile(platform::StreamHandle s, platform::NativeHandle f,
+  CopyResult StreamCopyFromFile(os::StreamHandle s, os::NativeHandle f,
                                 std::uint32_t o, std::uint32_t n, std::uint32_t* c) override {
-    return platform::System::StreamCopyFromFile(s, f, o, n, c);
+    return os::System::StreamCopyFromFile(s, f, o, n, c);
   }
 };
 
@@ -32,17 +32,17 @@ struct CopyRun {
   std::string written;
 };
 
-CopyRun CopyBetweenWrites(platform::System& system, const TempDir& dir, std::uint32_t offset,
+CopyRun CopyBetweenWrites(os::System& system, const TempDir& dir, std::uint32_t offset,
                           std::uint32_t count) {
   const std::string source = dir.Write("source", kSource);
   const std::string target = dir.Path("target");
   CopyRun run{CopyResult::kWriteFailed, 0, ""};
-  const platform::NativeHandle file =
-      system.FileOpen(source.c_str(), platform::FileOpenMode::kReadShareRead);
-  platform::StreamHandle stream = system.StreamCreate(target.c_str());
-  EXPECT_NE(file, platform::kInvalidHandle);
+  const os::NativeHandle file =
+      system.FileOpen(source.c_str(), os::FileOpenMode::kReadShareRead);
+  os::StreamHandle stream = system.StreamCreate(target.c_str());
+  EXPECT_NE(file, os::kInvalidHandle);
   EXPECT_NE(stream, nullptr);
-  if (file == platform::kInvalidHandle || !stream) return run;
+  if (file == os::kInvalidHandle || !stream) return run;
   EXPECT_TRUE(system.StreamWrite(stream, "head", 4));
   run.result = system.StreamCopyFromFile(stream, file, offset, count, &run.copied);
   EXPECT_TRUE(system.StreamWrite(stream, "tail", 4));
@@ -55,8 +55,8 @@ CopyRun CopyBetweenWrites(platform::System& system, const TempDir& dir, std::uin
 
 class StreamCopyTest : public ::testing::TestWithParam<bool> {
  protected:
-  platform::System& system() {
-    return GetParam() ? static_cast<platform::System&>(read_write_) : platform::NativeSystem();
+  os::System& system() {
+    return GetParam() ? static_cast<os::System&>(read_write_) : os::NativeSystem();
   }
   ReadWriteCopySystem read_write_;
   TempDir dir_;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using platform::MessageStyle;
+using os::MessageStyle;
 
 class UpdaterAppTest : public ::testing::Test {
  protected:
@@ -158,6 +158,23 @@ TEST_F(UpdaterAppTest, HeldArchiveLeavesTheNewOneBesideIt) {
   EXPECT_EQ(Read(archive_), old_bytes);
   archive_test::ParsedArchive left = archive_test::ParseArchive(Read(new_file_));
   EXPECT_TRUE(left.ok && left.MeetsLayout() && left.count == 4 + PatchSet::kCount);
+}
+
+// The program tells the backend when the swap begins: once the new archive
+// is complete, right before the old one goes; a rebuild that fails (and
+// deletes its own unfinished file) never begins it.
+TEST_F(UpdaterAppTest, TheSwapBeginsOnlyOnceTheNewArchiveIsComplete) {
+  WriteSampleArchive();
+  system_.failed_stream_write_at = 1;
+  EXPECT_EQ(harness_.Run(), 2);
+  EXPECT_EQ(system_.swap_begins, 0);
+  EXPECT_EQ(system_.deleted_before_swap, std::vector<std::string>{new_file_});
+
+  system_.ClearFaults();
+  EXPECT_EQ(harness_.Run(), 1);
+  EXPECT_EQ(system_.swap_begins, 1);
+  EXPECT_TRUE(system_.deleted_before_swap.empty());
+  EXPECT_EQ(system_.deleted_in_swap, std::vector<std::string>{archive_});
 }
 
 // Only a leftover that is what this build writes is moved into place: a

@@ -14,11 +14,11 @@ using Components = std::vector<std::string_view>;
 TEST(WindowsPathTest, SplitsAtEitherSeparatorButNeverInsideACharacter) {
   Components parts;
   // 表 is 0x95 0x5C: its second byte is no separator.
-  EXPECT_TRUE(platform::SplitShiftJisPath("C:\\\x95\x5C//mes.arc\\", &parts));
+  EXPECT_TRUE(os::SplitShiftJisPath("C:\\\x95\x5C//mes.arc\\", &parts));
   EXPECT_EQ(parts, (Components{"C:", "\x95\x5C", "mes.arc"}));
 
   parts.clear();
-  EXPECT_FALSE(platform::SplitShiftJisPath("C:\\Games\\\x95", &parts));  // a lead byte ends it
+  EXPECT_FALSE(os::SplitShiftJisPath("C:\\Games\\\x95", &parts));  // a lead byte ends it
   EXPECT_EQ(parts, (Components{"C:", "Games", "\x95"}));
 }
 

@@ -13,7 +13,7 @@ TEST(SharingTest, AReadOnlyStaleFileIsNotReplaced) {
   TempDir dir;
   const std::string path = dir.Write("mes.arc_", "stale");
   ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(platform::NativeSystem().StreamCreate(path.c_str()), nullptr);
+  EXPECT_EQ(os::NativeSystem().StreamCreate(path.c_str()), nullptr);
   EXPECT_EQ(ReadFileBytes(path), "stale");
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

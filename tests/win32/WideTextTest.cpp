@@ -11,12 +11,12 @@
 
 #include "os/Process.h"
 #include "os/System.h"
-#include "platform/win32/WideText.h"
+#include "backends/win32/WideText.h"
 #include "support/TempDir.h"
 
 namespace {
 
-using platform::win32::WideFromCp932;
+using backends::win32::WideFromCp932;
 
 const wchar_t kKeyPath[] = L"Software\\MesUpdateWideTest";
 const wchar_t kGe[] = L"\u30B2";    // ゲ
@@ -69,8 +69,8 @@ class WideRegistryTest : public ::testing::Test {
   Answer ByBackend(DWORD capacity, bool with_buffer = true) {
     std::string buffer(capacity, '\x7F');
     std::uint32_t type = 0, size = capacity;
-    LONG status = platform::NativeSystem().RegistryQuery(
-        reinterpret_cast<platform::NativeHandle>(key_), "V", &type,
+    LONG status = os::NativeSystem().RegistryQuery(
+        reinterpret_cast<os::NativeHandle>(key_), "V", &type,
         with_buffer ? reinterpret_cast<unsigned char*>(&buffer[0]) : nullptr, &size);
     Answer a{status, type, size, {}};
     if (status == ERROR_SUCCESS && with_buffer) a.data = buffer;
@@ -140,13 +140,13 @@ TEST_F(WideRegistryTest, FolderCp932CannotNameIsReachedThroughItsShortName) {
   ASSERT_EQ(value.compare(0, kept.size(), kept), 0) << value;
   const std::string short_name = value.substr(kept.size());
   EXPECT_EQ(short_name.find_first_of("\\\xE9"), std::string::npos) << short_name;
-  EXPECT_TRUE(platform::NativeSystem().PathExists(value.c_str())) << value;
+  EXPECT_TRUE(os::NativeSystem().PathExists(value.c_str())) << value;
   EXPECT_EQ(ours.data[ours.size - 1], '\0');
 
   RemoveDirectoryW(folder.c_str());
   RemoveDirectoryW(parent.c_str());
   // Without the folder there is no short name, hence no lossless form.
-  EXPECT_EQ(ByBackend(260).status, platform::win32::kErrorNoUnicodeTranslation);
+  EXPECT_EQ(ByBackend(260).status, backends::win32::kErrorNoUnicodeTranslation);
 }
 
 TEST(WideModulePathTest, IsTheAnsiCallsPathAndIsCutLikeIt) {
@@ -154,7 +154,7 @@ TEST(WideModulePathTest, IsTheAnsiCallsPathAndIsCutLikeIt) {
     SCOPED_TRACE(capacity);
     std::vector<char> ansi(capacity, '\x7F'), ours(capacity, '\x7F');
     const DWORD ansi_length = GetModuleFileNameA(nullptr, ansi.data(), capacity);
-    EXPECT_EQ(platform::ModuleFileName(ours.data(), capacity), ansi_length);
+    EXPECT_EQ(os::ModuleFileName(ours.data(), capacity), ansi_length);
     // A cut path ends in a NUL, as current Windows does it (Wine, like XP, adds none).
     const std::size_t compared = ansi_length < capacity ? ansi_length + 1 : capacity - 1;
     EXPECT_EQ(std::string(ours.data(), compared), std::string(ansi.data(), compared));

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "tools/mesarc/Output.h"
 
 namespace fs = std::filesystem;
@@ -19,7 +19,7 @@ bool ReadAt(std::ifstream& stream, std::uint64_t offset, std::size_t size, std::
 
 bool OpenArchive(const std::string& shown, ArchiveFile* file) {
   file->shown = shown;
-  file->path = platform::PathFromUtf8(shown);
+  file->path = os::PathFromUtf8(shown);
   std::error_code error;
   const fs::file_status status = fs::status(file->path, error);
   if (!fs::exists(status)) {

@@ -18,7 +18,7 @@
 #include "archive/ArchiveProblems.h"
 #include "archive/EntryOrder.h"
 #include "archive/PatchedCheck.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/OutputFile.h"
 #include "tools/mesarc/Output.h"
@@ -74,7 +74,7 @@ std::u32string CodePoints(const std::string& utf8) {
 // file, and so are names that differ only in the case of the letters CP932
 // holds (ASCII, full-width, Greek, Cyrillic, Roman numerals).
 std::u32string FileKey(const fs::path& file) {
-  std::u32string key = CodePoints(platform::PathToUtf8(file));
+  std::u32string key = CodePoints(os::PathToUtf8(file));
   for (char32_t& c : key) {
     // Each small letter lies 0x20 after its capital in these blocks.
     if ((c >= U'a' && c <= U'z') || (c >= 0xFF41 && c <= 0xFF5A) ||
@@ -94,7 +94,7 @@ std::string NameRefusal(const archive::ExaminedEntry& entry, fs::path* file_name
   if (entry.unterminated) return "the name has no NUL";
   std::string problem = archive::FileNameProblem(entry.name);
   if (!problem.empty()) return problem;
-  if (!platform::Cp932ToFileName(entry.name, file_name)) return "the name is not valid CP932";
+  if (!os::Cp932ToFileName(entry.name, file_name)) return "the name is not valid CP932";
   return std::string();
 }
 
@@ -133,7 +133,7 @@ FilePlan PlanFiles(const std::vector<archive::ExaminedEntry>& entries) {
     std::string candidate = hidden ? base : base + ".1";
     fs::path& file = plan.files[entry.position];
     for (unsigned suffix = hidden ? 0 : 1;
-         !platform::Cp932ToFileName(candidate, &file) || !taken.insert(FileKey(file)).second;) {
+         !os::Cp932ToFileName(candidate, &file) || !taken.insert(FileKey(file)).second;) {
       candidate = base + "." + std::to_string(++suffix);
     }
   }
@@ -149,22 +149,22 @@ bool WriteOrderFile(const ArchiveFile& archive, const FilePlan& plan, const std:
                " written: pack could not rebuild the archive without the entries not extracted");
     return false;
   }
-  const fs::path path = platform::PathFromUtf8(directory) / archive::kOrderFileName;
-  const std::string shown = platform::PathToUtf8(path);
+  const fs::path path = os::PathFromUtf8(directory) / archive::kOrderFileName;
+  const std::string shown = os::PathToUtf8(path);
   const std::string refusal = OutputRefusal(shown, {archive.path}, force);
   if (!refusal.empty()) {
     PrintError(shown + ": not written: " + refusal);
     return false;
   }
   std::string text =
-      "# The index order of " + platform::PathToUtf8(archive.path.filename()) +
+      "# The index order of " + os::PathToUtf8(archive.path.filename()) +
       ", which mesarc pack follows: ENTRY<tab>FILE, one\n"
       "# line per entry. ENTRY is stored exactly (\\xNN is one byte); a line with only a\n"
       "# file name stores that file under its name in upper case.\n";
   const std::vector<std::string> fields =
       archive::NameFields(archive.head, archive.examination.count);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    text += archive::FormatOrderLine(fields[i], platform::PathToUtf8(plan.files[i])) + "\n";
+    text += archive::FormatOrderLine(fields[i], os::PathToUtf8(plan.files[i])) + "\n";
   }
   OutputFile out(path);
   if (!out.Open() || !out.Write(text.data(), text.size()) || !out.Commit()) {
@@ -189,7 +189,7 @@ int ListCommand(const std::string& archive_path, bool json) {
       for (const std::string& flag : archive::EntryFlags(entry)) flags.push_back(JsonString(flag));
       out += (entry.position == 0 ? "\n  " : ",\n  ");
       out += "{\"position\": " + std::to_string(entry.position) +
-             ", \"name\": " + JsonString(platform::Cp932ToUtf8ForDisplay(entry.name)) +
+             ", \"name\": " + JsonString(os::Cp932ToUtf8ForDisplay(entry.name)) +
              ", \"name_hex\": \"" + HexBytes(entry.name) + "\"" +
              ", \"size\": " + std::to_string(entry.size) +
              ", \"offset\": " + std::to_string(entry.offset) +
@@ -228,7 +228,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
   for (const std::string& name : names) {
     std::string cp932;
     bool found = false;
-    if (platform::Utf8ToCp932Strict(name, &cp932)) {
+    if (os::Utf8ToCp932Strict(name, &cp932)) {
       const std::string wanted = archive::UpperCaseCp932Aware(cp932);
       for (const archive::ExaminedEntry& entry : entries) {
         if (archive::UpperCaseCp932Aware(entry.name) != wanted) continue;
@@ -247,7 +247,7 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
   const std::vector<fs::path>& file_names = plan.files;
   const std::vector<std::string>& refusals = plan.refusals;
 
-  const fs::path target_dir = platform::PathFromUtf8(directory);
+  const fs::path target_dir = os::PathFromUtf8(directory);
   std::error_code error;
   if (fs::exists(target_dir, error) && !fs::is_directory(target_dir, error)) {
     PrintError(directory + ": is a file, not a folder");
@@ -276,12 +276,12 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
       continue;
     }
     if (fs::is_directory(fs::symlink_status(target, error))) {
-      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) + " is a folder");
+      PrintError(label + ": not extracted: " + os::PathToUtf8(target) + " is a folder");
       failed = true;
       continue;
     }
     if (!force && fs::exists(fs::symlink_status(target, error))) {
-      PrintError(label + ": skipped: " + platform::PathToUtf8(target) +
+      PrintError(label + ": skipped: " + os::PathToUtf8(target) +
                  " exists (--force overwrites)");
       failed = true;
       continue;
@@ -289,14 +289,14 @@ int ExtractCommand(const std::string& archive_path, const std::string& directory
     // --force replaces the name, never what it leads to: a link's target, the
     // other names of a hard-linked file and a FIFO's reader stay untouched.
     if (fs::exists(fs::symlink_status(target, error)) && !fs::remove(target, error)) {
-      PrintError(label + ": not extracted: " + platform::PathToUtf8(target) +
+      PrintError(label + ": not extracted: " + os::PathToUtf8(target) +
                  " cannot be replaced: " + error.message());
       failed = true;
       continue;
     }
     std::string cause;
     if (!CopyEntry(&archive, entry, target, &cause)) {
-      PrintError(label + ": cannot write " + platform::PathToUtf8(target) + ": " + cause);
+      PrintError(label + ": cannot write " + os::PathToUtf8(target) + ": " + cause);
       fs::remove(target, error);
       failed = true;
       continue;
@@ -450,7 +450,7 @@ int UnpatchCommand(const std::string& archive_path, const std::string& output, b
     PrintError(archive_path + ": the restored archive would reach 4 GiB");
     return kExitProblems;
   }
-  OutputFile out(platform::PathFromUtf8(output));
+  OutputFile out(os::PathFromUtf8(output));
   bool written = out.Open() && out.Write(head.data(), head.size());
   for (std::size_t i = 0; written && i < restored.size(); ++i) {
     written = CopyRange(&archive, archive.examination.entries[restored[i].position], &out);

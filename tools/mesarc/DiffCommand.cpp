@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/ArchiveDiff.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
@@ -72,7 +72,7 @@ std::string DifferenceLine(const archive::EntryDifference& difference) {
 std::string JsonEntry(const archive::ExaminedEntry* entry) {
   if (entry == nullptr) return "null";
   return "{\"position\": " + std::to_string(entry->position) +
-         ", \"name\": " + JsonString(platform::Cp932ToUtf8ForDisplay(entry->name)) +
+         ", \"name\": " + JsonString(os::Cp932ToUtf8ForDisplay(entry->name)) +
          ", \"name_hex\": \"" + HexBytes(entry->name) + "\", \"size\": " +
          std::to_string(entry->size) + "}";
 }

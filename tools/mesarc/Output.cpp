@@ -5,14 +5,14 @@
 #include <iostream>
 
 #include "os/Hex.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "os/ControlBytes.h"
 
 namespace mesarc {
 namespace {
 
-using platform::HexByte;
-using platform::kHexDigits;
+using os::HexByte;
+using os::kHexDigits;
 
 void AppendUnicodeEscape(std::string* out, std::uint32_t unit) {
   out->append("\\u");
@@ -61,11 +61,11 @@ std::size_t DisplayWidth(const std::string& utf8) {
 }
 
 std::string ConsoleName(const std::string& cp932) {
-  return platform::NameForConsole(platform::EscapeControlBytes(cp932));
+  return os::NameForConsole(os::EscapeControlBytes(cp932));
 }
 
 std::string NameUtf8(const std::string& cp932) {
-  return platform::Cp932ToUtf8ForDisplay(platform::EscapeControlBytes(cp932));
+  return os::Cp932ToUtf8ForDisplay(os::EscapeControlBytes(cp932));
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -102,10 +102,10 @@ std::string HexBytes(const std::string& bytes) {
 // character of theirs reaches the terminal raw.
 void PrintError(const std::string& message) {
   std::cout.flush();
-  std::cerr << "mesarc: " << platform::Utf8ForConsole(platform::EscapeControlCharacters(message))
+  std::cerr << "mesarc: " << os::Utf8ForConsole(os::EscapeControlCharacters(message))
             << std::endl;
 }
 
-void PrintLine(const std::string& utf8) { std::cout << platform::Utf8ForConsole(utf8) << '\n'; }
+void PrintLine(const std::string& utf8) { std::cout << os::Utf8ForConsole(utf8) << '\n'; }
 
 }  // namespace mesarc

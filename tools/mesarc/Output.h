@@ -8,7 +8,7 @@
 namespace mesarc {
 
 // An entry name for the console, control bytes written as \xNN
-// (platform::EscapeControlBytes), so a damaged name cannot move the cursor
+// (os::EscapeControlBytes), so a damaged name cannot move the cursor
 // or end a line.
 std::string ConsoleName(const std::string& cp932);
 // An entry name as UTF-8, control bytes escaped: for messages.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "os/Console.h"
+#include "os/CodePageText.h"
 
 namespace mesarc {
 
@@ -27,7 +27,7 @@ bool OutputFile::Fail() {
 
 bool OutputFile::Open() {
   errno = 0;
-  file_ = platform::OpenFileForWriting(temporary_);
+  file_ = os::OpenFileForWriting(temporary_);
   ok_ = file_ != nullptr;
   owns_temporary_ = ok_;
   return ok_ || Fail();
@@ -46,14 +46,14 @@ bool OutputFile::Commit() {
     return false;
   }
   errno = 0;
-  const bool synced = platform::SyncFileToDisk(file_);
+  const bool synced = os::SyncFileToDisk(file_);
   if (!synced) Fail();
   errno = 0;
   const bool closed = std::fclose(file_) == 0;
   if (!closed) Fail();
   file_ = nullptr;
   std::string why;
-  const bool moved = synced && closed && platform::MoveOverFile(temporary_, target_, &why);
+  const bool moved = synced && closed && os::MoveOverFile(temporary_, target_, &why);
   if (synced && closed && !moved && cause_.empty()) cause_ = why;
   ok_ = moved;
   if (ok_) owns_temporary_ = false;  // it is the target now
@@ -87,7 +87,7 @@ bool IsOutputOrTemporary(const std::filesystem::path& path, const std::filesyste
 
 std::string OutputRefusal(const std::string& shown, const std::vector<std::filesystem::path>& inputs,
                           bool force) {
-  const std::filesystem::path target = platform::PathFromUtf8(shown);
+  const std::filesystem::path target = os::PathFromUtf8(shown);
   std::error_code error;
   if (std::filesystem::is_directory(target, error)) return "is a folder";
   // The file is written beside its name first: that name must not be an input either.
@@ -95,7 +95,7 @@ std::string OutputRefusal(const std::string& shown, const std::vector<std::files
   for (const std::filesystem::path& input : inputs) {
     if (SameFile(target, input)) return "is one of the inputs; choose another output";
     if (SameFile(temporary, input)) {
-      return "would be written through " + platform::PathToUtf8(temporary) +
+      return "would be written through " + os::PathToUtf8(temporary) +
              ", one of the inputs; choose another output";
     }
   }

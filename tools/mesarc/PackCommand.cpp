@@ -11,7 +11,7 @@
 #include "archive/ArchivePacker.h"
 #include "archive/EntryOrder.h"
 #include "archive/ArchiveExamination.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "tools/mesarc/ArchiveFile.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
@@ -67,7 +67,7 @@ std::string FirstCharacterNotInCp932(const std::string& utf8) {
       ++length;
     }
     const std::string character = utf8.substr(i, length);
-    if (!platform::Utf8ToCp932Strict(character, &cp932)) return character;
+    if (!os::Utf8ToCp932Strict(character, &cp932)) return character;
     i += length;
   }
   return std::string();
@@ -76,8 +76,8 @@ std::string FirstCharacterNotInCp932(const std::string& utf8) {
 Candidate DescribeCandidate(const fs::directory_entry& item, const fs::path& target) {
   Candidate candidate;
   candidate.path = item.path();
-  candidate.shown = platform::PathToUtf8(item.path());
-  const std::string file_name = platform::PathToUtf8(item.path().filename());
+  candidate.shown = os::PathToUtf8(item.path());
+  const std::string file_name = os::PathToUtf8(item.path().filename());
   candidate.key = AsciiUpper(file_name);
   candidate.hidden = file_name.compare(0, 1, ".") == 0;
   candidate.output = IsOutputOrTemporary(item.path(), target);
@@ -87,7 +87,7 @@ Candidate DescribeCandidate(const fs::directory_entry& item, const fs::path& tar
     candidate.file_problem = candidate.folder ? "a folder, not a file" : "not a regular file";
   }
   std::string cp932;
-  if (!platform::FileNameToCp932(item.path().filename(), &cp932)) {
+  if (!os::FileNameToCp932(item.path().filename(), &cp932)) {
     candidate.name_problem = "the name cannot be written in CP932 (the character " +
                              FirstCharacterNotInCp932(file_name) + ")" + kRenameAdvice;
   } else {
@@ -101,7 +101,7 @@ Candidate DescribeCandidate(const fs::directory_entry& item, const fs::path& tar
 // The folder's entries as candidates; false after reporting when it cannot be listed.
 bool ListCandidates(const std::string& directory, const fs::path& target,
                     std::vector<Candidate>* candidates) {
-  const fs::path source = platform::PathFromUtf8(directory);
+  const fs::path source = os::PathFromUtf8(directory);
   std::error_code error;
   if (!fs::exists(source, error)) {
     PrintError(directory + ": does not exist");
@@ -135,7 +135,7 @@ bool NoteSkippedAndFolders(const std::string& directory, const std::vector<Candi
     } else if (candidate.hidden) {
       if (!SameFile(candidate.path, order)) PrintError(candidate.shown + ": skipped, a hidden file");
     } else if (candidate.folder) {
-      folders.push_back(platform::PathToUtf8(candidate.path.filename()));
+      folders.push_back(os::PathToUtf8(candidate.path.filename()));
     }
   }
   if (folders.empty()) return true;
@@ -179,9 +179,9 @@ class OrderReader {
   // The files the order names, in its order; every packable file must be
   // named. false after reporting refusals.
   bool Choose(std::vector<Chosen>* chosen) {
-    std::ifstream list(platform::PathFromUtf8(order_));
+    std::ifstream list(os::PathFromUtf8(order_));
     if (!list) {
-      const bool exists = fs::exists(platform::PathFromUtf8(order_));
+      const bool exists = fs::exists(os::PathFromUtf8(order_));
       PrintError(order_ + (exists ? ": cannot be opened" : ": does not exist"));
       return false;
     }
@@ -250,7 +250,7 @@ class OrderReader {
     std::vector<std::string> unlisted;
     for (const Candidate& candidate : candidates_) {
       if (candidate.Packable() && named_.count(&candidate) == 0) {
-        unlisted.push_back(platform::PathToUtf8(candidate.path.filename()));
+        unlisted.push_back(os::PathToUtf8(candidate.path.filename()));
       }
     }
     if (unlisted.empty()) return;
@@ -275,9 +275,9 @@ class OrderReader {
 // The order to follow: the one given, else the one extract left in the folder.
 std::string OrderToFollow(const std::string& directory, const std::string& given) {
   if (!given.empty()) return given;
-  const fs::path left = platform::PathFromUtf8(directory) / archive::kOrderFileName;
+  const fs::path left = os::PathFromUtf8(directory) / archive::kOrderFileName;
   std::error_code error;
-  return fs::is_regular_file(left, error) ? platform::PathToUtf8(left) : std::string();
+  return fs::is_regular_file(left, error) ? os::PathToUtf8(left) : std::string();
 }
 
 // The chosen files' bytes; false after reporting one that cannot be read.
@@ -301,11 +301,11 @@ bool ReadChosen(const std::vector<Chosen>& chosen, std::vector<std::string>* con
 
 int PackCommand(const std::string& directory, const std::string& archive_path,
                 const std::string& order_given, bool force) {
-  const fs::path target = platform::PathFromUtf8(archive_path);
+  const fs::path target = os::PathFromUtf8(archive_path);
   std::vector<Candidate> candidates;
   if (!ListCandidates(directory, target, &candidates)) return kExitProblems;
   const std::string order = OrderToFollow(directory, order_given);
-  bool chosen_ok = NoteSkippedAndFolders(directory, candidates, platform::PathFromUtf8(order), force);
+  bool chosen_ok = NoteSkippedAndFolders(directory, candidates, os::PathFromUtf8(order), force);
   std::vector<Chosen> chosen;
   chosen_ok = (order.empty() ? ChooseAll(candidates, &chosen)
                              : OrderReader(candidates, directory, order).Choose(&chosen)) &&
@@ -313,7 +313,7 @@ int PackCommand(const std::string& directory, const std::string& archive_path,
   if (!chosen_ok) return kExitProblems;
 
   std::vector<fs::path> inputs;
-  if (!order.empty()) inputs.push_back(platform::PathFromUtf8(order));
+  if (!order.empty()) inputs.push_back(os::PathFromUtf8(order));
   for (const Chosen& file : chosen) inputs.push_back(file.file->path);
   const std::string refusal = OutputRefusal(archive_path, inputs, force);
   if (!refusal.empty()) {

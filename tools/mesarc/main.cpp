@@ -7,7 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "SourceCommit.h"
-#include "os/Console.h"
+#include "os/CodePageText.h"
 #include "tools/mesarc/Commands.h"
 #include "tools/mesarc/Output.h"
 
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   diff->add_flag("--json", json, "A JSON object, for scripts");
 
   // Windows passes narrow arguments in the ANSI code page; these are UTF-8 everywhere.
-  const std::vector<std::string> arguments = platform::Utf8Arguments(argc, argv);
+  const std::vector<std::string> arguments = os::Utf8Arguments(argc, argv);
   if (const std::string unknown = UnknownCommand(app, arguments); !unknown.empty()) {
     mesarc::PrintError("unknown command '" + unknown + "'; the commands are " + CommandNames(app));
     return mesarc::kExitUnreadable;

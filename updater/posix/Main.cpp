@@ -22,13 +22,12 @@
 #include "app/AppBase.h"
 #include "archive/ArchiveExamination.h"
 #include "archive/ArchiveFormat.h"
-#include "platform/posix/DesktopDialog.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/TerminalDialog.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
 #include "updater/posix/EntryTexts.h"
+#include "updater/posix/PlayerSystem.h"
 #include "updater/posix/PrefixChoice.h"
 
 namespace {
@@ -58,16 +57,16 @@ Options ParseOptions(int argc, char** argv) {
       options.yes = true;
     } else if (std::strcmp(argument, "--prefix") == 0 || std::strcmp(argument, "-p") == 0) {
       if (i + 1 == argc || !*argv[i + 1]) {
-        options.error = std::string("option '") + argument + "' needs a folder";
+        options.error = entry_text::NeedsFolder(argument);
       } else {
         options.prefix = argv[++i];
       }
     } else if (std::strncmp(argument, "--prefix=", 9) == 0 && argument[9]) {
       options.prefix = argument + 9;
     } else if (argument[0] == '-') {
-      options.error = std::string("unrecognized option '") + argument + "'";
+      options.error = entry_text::UnrecognizedOption(argument);
     } else {
-      options.error = std::string("unexpected argument '") + argument + "'";
+      options.error = entry_text::UnexpectedArgument(argument);
     }
   }
   return options;
@@ -88,21 +87,17 @@ void PrintUsage() {
 // looked and why the game was not found there.
 void ExplainNotInstalled(const prefix_search::Location& location) {
   if (location.searched) {
-    for (const std::string& line : location.not_found) platform::posix::TellPlayer(line);
+    for (const std::string& line : location.not_found) TellPlayer(line);
     return;
   }
-  platform::posix::RegistryLookup lookup = platform::posix::LastRegistryLookup();
-  // The value was read but the updater refused it: too long for the archive's
-  // path, or 260 bytes with no NUL.
-  if (lookup.why.empty()) {
-    lookup.why = lookup.what + " names no folder the updater can use (the path is too long)";
-  }
-  platform::posix::TellPlayer(
-      entry_text::NotInstalledIn(location.prefix, location.source, lookup.why));
+  const backends::posix::RegistryLookup lookup = backends::posix::LookUpRegistryValue(
+      location.prefix, kGameKey, kInstallPathValue, kMaxPath);
+  // Found but refused: too long for the archive's path, or 260 bytes with no NUL.
+  const std::string why = lookup.fault == backends::posix::LookupFault::kNone
+                              ? entry_text::UnusableFolder(lookup)
+                              : entry_text::WhyNotNamed(lookup);
+  TellPlayer(entry_text::NotInstalledIn(location.prefix, location.source, why));
 }
-
-constexpr char kPutItBack[] =
-    "; put the game's own mes.arc back (from a backup, or reinstall the game)";
 
 // The first bytes of the file: the count, and the index when it fits.
 std::string ReadHead(int fd, std::uint64_t size) {
@@ -126,15 +121,15 @@ std::string ArchiveFault(const std::string& host) {
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > kLargestArchive) {
-      fault = std::to_string(size) + " bytes, more than a message archive can hold (4 GiB)";
+      fault = entry_text::TooLarge(size);
     } else {
       const archive::Examination examination = archive::ExamineArchive(ReadHead(fd, size), size);
-      if (!examination.readable) fault = "not a message archive: " + examination.error;
+      if (!examination.readable) fault = entry_text::NotAnArchive(examination.error);
       for (const archive::ExaminedEntry& entry : examination.entries) {
         if (!fault.empty()) break;
-        const std::string which = "damaged: entry " + std::to_string(entry.position);
-        if (entry.unterminated) fault = which + "'s name has no end";
-        else if (entry.out_of_bounds) fault = which + "'s data ends past the end of the file";
+        if (entry.unterminated || entry.out_of_bounds) {
+          fault = entry_text::DamagedEntry(entry.position, entry.unterminated);
+        }
       }
     }
   }
@@ -148,24 +143,20 @@ std::string ArchiveFault(const std::string& host) {
 // beside it that was not moved into place is not.
 void ExplainArchiveFailure(const char* archive_path) {
   std::string mapped;
-  if (!archive_path || !*archive_path || !platform::posix::MapWindowsPath(archive_path, &mapped)) {
+  if (!archive_path || !*archive_path || !backends::posix::MapWindowsPath(archive_path, &mapped)) {
     return;
   }
   // Named as the player finds it: the drive links resolved.
-  const std::string host = platform::posix::ResolvedHostPath(mapped);
+  const std::string host = backends::posix::ResolvedHostPath(mapped);
   struct stat info;
   if (lstat(host.c_str(), &info) != 0) {
     if (errno == ENOENT && lstat((host + "_").c_str(), &info) == 0) {
-      platform::posix::TellPlayer(
-          host + "_: left by an update that did not finish, but not a complete update by this "
-                 "version, so it was left alone; if it is the game's archive (mesarc status "
-                 "tells), rename it to mes.arc and run mesupdate again; otherwise put the game's "
-                 "own mes.arc back (from a backup, or reinstall the game)");
+      TellPlayer(entry_text::LeftAlone(host + "_"));
     }
     return;
   }
   const std::string fault = ArchiveFault(host);
-  if (!fault.empty()) platform::posix::TellPlayer(host + ": " + fault + kPutItBack);
+  if (!fault.empty()) TellPlayer(host + ": " + fault + entry_text::kPutItBack);
 }
 
 }  // namespace
@@ -173,7 +164,7 @@ void ExplainArchiveFailure(const char* archive_path) {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   if (!options.error.empty()) {
-    std::fprintf(stderr, "mesupdate: %s\nTry 'mesupdate --help'.\n", options.error.c_str());
+    std::fputs(entry_text::UsageError(options.error).c_str(), stderr);
     return kExitUsage;
   }
   if (options.help) {
@@ -181,10 +172,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("mesupdate %s (commit %s)\n", MES_VERSION, MES_SOURCE_COMMIT);
+    std::printf("%s\n", entry_text::VersionLine(MES_VERSION, MES_SOURCE_COMMIT).c_str());
     return 0;
   }
-  if (options.yes) platform::posix::AnswerQuestionsYes();
+  // The program's layer over the backend, for the whole run.
+  PlayerSystem player(options.yes);
+  os::UseSystem(&player);
 
   const prefix_search::Location location = prefix_search::Locate(options.prefix, options.yes);
   if (location.stop) return location.exit_code;
@@ -198,10 +191,8 @@ int main(int argc, char** argv) {
   const std::int32_t result = AppMain(nullptr, nullptr, command_line.c_str(), kShowDefault);
   // Stopped before any question: the registry did not name the game.
   // Stopped after it: the answer was No.
-  if (result == kExitStopped && !platform::posix::QuestionAsked()) ExplainNotInstalled(location);
-  if (result == kExitStopped && platform::posix::QuestionAsked()) {
-    platform::posix::TellPlayer(entry_text::kAnswerNo);
-  }
+  if (result == kExitStopped && !player.question_asked()) ExplainNotInstalled(location);
+  if (result == kExitStopped && player.question_asked()) TellPlayer(entry_text::kAnswerNo);
   if (result == kExitUpdated && location.found) {
     std::printf("%s\n", entry_text::Updated(location.copy.archive).c_str());
   }

@@ -6,17 +6,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/posix/DesktopDialog.h"
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/ListDialog.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "os/System.h"
+#include "backends/posix/DesktopDialog.h"
+#include "backends/posix/ErrorCodes.h"
+#include "updater/posix/ListDialog.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/posix/EntryTexts.h"
+#include "updater/posix/PlayerSystem.h"
 
 namespace prefix_search {
 namespace {
 
-namespace posix = platform::posix;
+namespace posix = backends::posix;
 
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 255;
@@ -26,7 +28,7 @@ constexpr std::size_t kListedRejections = 20;
 constexpr std::size_t kLongestAnswer = 32;
 
 void TellLines(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) posix::TellPlayer(line);
+  for (const std::string& line : lines) TellPlayer(line);
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -42,7 +44,7 @@ Location Explicit(const std::string& folder, const std::string& source, bool fro
   location.prefix = PrefixFolderOf(folder);
   if (location.prefix.empty()) location.prefix = folder;
   if (from_environment && location.prefix != folder) {
-    posix::TellPlayer(entry_text::PfxHint(folder, location.prefix));
+    TellPlayer(entry_text::PfxHint(folder, location.prefix));
   }
   std::string why;
   location.found = ExamineGameCopy(location.prefix, &location.copy, &why);
@@ -55,7 +57,7 @@ Location Explicit(const std::string& folder, const std::string& source, bool fro
   if (location.found) {
     const std::string line = entry_text::FoundInNamed(location.prefix, source,
                                                       location.copy.archive, location.copy.leftover);
-    posix::TellPlayer(line);
+    TellPlayer(line);
     posix::NoteUnderNextDialog(line);
   }
   return location;
@@ -106,7 +108,7 @@ int ChooseOnTerminal(const std::vector<GameCopy>& copies) {
 
 int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
                     const std::vector<GameCopy>& copies, std::string* failure) {
-  posix::ListChoice choice;
+  ListChoice choice;
   choice.title = entry_text::kListTitle;
   choice.text = entry_text::kListText;
   choice.columns = {entry_text::kColumnNumber, entry_text::kColumnManager,
@@ -115,32 +117,32 @@ int ChooseOnDesktop(const std::string& path, posix::DialogProgram program,
   for (const GameCopy& copy : copies) {
     choice.rows.push_back({copy.manager, copy.game_folder, StateWords(copy), copy.prefix});
   }
-  return posix::ChooseFromList(path, program, choice, failure);
+  return ChooseFromList(path, program, choice, failure);
 }
 
 // The copy the player picks, or -1 after saying why none was.
 int Choose(const std::vector<GameCopy>& copies, bool yes) {
   TellLines(ListLines(copies));
   if (yes) {
-    posix::TellPlayer(entry_text::YesCannotChoose(copies[0].prefix));
+    TellPlayer(entry_text::YesCannotChoose(copies[0].prefix));
     return -1;
   }
   std::string path;
   posix::DialogProgram program;
-  int chosen = posix::kListNotShown;
+  int chosen = kListNotShown;
   std::string failure;
   if (posix::AsksOnDesktop(&path, &program)) {
     chosen = ChooseOnDesktop(path, program, copies, &failure);
   }
   // A list that could not be shown is nobody's answer: say why, and ask on
   // the terminal where there is one.
-  if (chosen == posix::kListNotShown && posix::CanAnswerOnInput()) {
+  if (chosen == kListNotShown && posix::CanAnswerOnInput()) {
     chosen = ChooseOnTerminal(copies);
-  } else if (chosen == posix::kListNotShown) {
-    posix::TellPlayer(entry_text::NoOneToChoose(failure));
+  } else if (chosen == kListNotShown) {
+    TellPlayer(entry_text::NoOneToChoose(failure));
     return -1;
   }
-  if (chosen < 0) posix::TellPlayer(entry_text::kNoneChosen);
+  if (chosen < 0) TellPlayer(entry_text::kNoneChosen);
   return chosen;
 }
 
@@ -150,17 +152,17 @@ void Found(Location* location, const GameCopy& copy) {
   location->prefix = copy.prefix;
   const std::string line =
       entry_text::FoundIn(copy.manager, copy.prefix, copy.archive, copy.leftover);
-  posix::TellPlayer(line);
+  TellPlayer(line);
   posix::NoteUnderNextDialog(line);
 }
 
 Location Search(bool yes) {
   Location location;
   location.searched = true;
-  location.source = "found by the search";
+  location.source = entry_text::SourceOfSearch();
   const SearchReport report = SearchPrefixes(EnvironmentFromProcess());
   // What the probes of the search met is nobody's failure to report.
-  posix::TakeFailureDetail();
+  os::Sys().TakeFailureCause();
   if (report.copies.empty()) {
     location.not_found = NotFoundLines(report);
     posix::NoteUnderNextDialog(Joined(location.not_found));
@@ -190,7 +192,7 @@ Location Locate(const std::string& option_prefix, bool yes) {
     location = Search(yes);
   }
   if (!location.stop) posix::UseWinePrefix(location.prefix);
-  posix::TakeFailureDetail();
+  os::Sys().TakeFailureCause();
   return location;
 }
 

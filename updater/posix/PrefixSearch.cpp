@@ -9,10 +9,11 @@
 #include <set>
 #include <utility>
 
-#include "platform/posix/ErrorCodes.h"
-#include "platform/posix/WinePaths.h"
-#include "platform/posix/WineRegistry.h"
+#include "backends/posix/ErrorCodes.h"
+#include "backends/posix/WinePaths.h"
+#include "backends/posix/WineRegistry.h"
 #include "updater/UpdaterApp.h"
+#include "updater/posix/EntryTexts.h"
 #include "updater/posix/LauncherConfigs.h"
 #include "updater/posix/SteamLibraries.h"
 
@@ -191,18 +192,17 @@ class Search {
   bool RegistryWithinLimits(const std::string& prefix, std::string* why) {
     struct stat info;
     if (!StatRegular(prefix + "/system.reg", &info)) {
-      *why = "system.reg is not a regular file";
+      *why = entry_text::kRegistryNotRegular;
       return false;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > limits_.registry_bytes) {
-      *why = "system.reg is larger than " + std::to_string(limits_.registry_bytes >> 20) +
-             " MiB: not read";
+      *why = entry_text::RegistryTooLarge(limits_.registry_bytes >> 20);
       return false;
     }
     if (bytes_read_ + size > limits_.total_bytes) {
       report_.limit_reached = true;
-      *why = "not read: the search had read its limit of registry files";
+      *why = entry_text::kRegistryOverLimit;
       return false;
     }
     bytes_read_ += size;
@@ -252,11 +252,11 @@ std::string ShownPlace(const SearchPlace& place) {
 
 const char* LayoutWords(Layout layout) {
   switch (layout) {
-    case Layout::kPrefix: return "a prefix";
-    case Layout::kPrefixesIn: return "*/";
-    case Layout::kSteamRoot: return "each library's steamapps/compatdata/*/pfx";
-    case Layout::kLutrisConfigs: return "*.yml, game: prefix:";
-    case Layout::kHeroicConfigs: return "*.json, winePrefix";
+    case Layout::kPrefix: return entry_text::kLayoutPrefix;
+    case Layout::kPrefixesIn: return entry_text::kLayoutPrefixesIn;
+    case Layout::kSteamRoot: return entry_text::kLayoutSteamRoot;
+    case Layout::kLutrisConfigs: return entry_text::kLayoutLutrisConfigs;
+    case Layout::kHeroicConfigs: return entry_text::kLayoutHeroicConfigs;
   }
   return "";
 }
@@ -273,18 +273,20 @@ std::string PrefixFolderOf(const std::string& folder) {
 }
 
 bool ExamineGameCopy(const std::string& prefix, GameCopy* copy, std::string* why) {
-  namespace posix = platform::posix;
+  namespace posix = backends::posix;
   posix::UseWinePrefix(prefix);
   char archive[kMaxPath];
   if (!ReadGameArchivePath(archive)) {
-    *why = posix::LastRegistryLookup().why;
-    if (why->empty()) *why = "InstPath names no folder the updater can use (the path is too long)";
+    const posix::RegistryLookup lookup =
+        posix::LookUpRegistryValue(prefix, kGameKey, kInstallPathValue, kMaxPath);
+    *why = lookup.fault == posix::LookupFault::kNone ? entry_text::kUnusableInstPath
+                                                     : entry_text::WhyNotNamed(lookup);
     return false;
   }
   copy->named = true;
   std::string host;
   if (!posix::MapWindowsPath(archive, &host)) {
-    *why = "InstPath names no folder of this prefix";
+    *why = entry_text::kInstPathOutsidePrefix;
     return false;
   }
   copy->prefix = prefix;
@@ -301,7 +303,7 @@ bool ExamineGameCopy(const std::string& prefix, GameCopy* copy, std::string* why
     copy->state = ArchiveState::kPatched;
     return true;
   }
-  *why = "the game's folder " + copy->game_folder + " holds no mes.arc";
+  *why = entry_text::NoArchiveIn(copy->game_folder);
   return false;
 }
 
