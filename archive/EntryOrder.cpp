@@ -14,12 +14,7 @@ namespace {
 
 void AppendByteEscape(std::string* out, unsigned char byte) { *out += "\\x" + os::HexByte(byte); }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using os::HexValue;
 
 // Characters a line's trimming, its comment mark or its escapes would take
 // for something else, and bytes that are no text.

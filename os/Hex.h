@@ -1,4 +1,5 @@
-// Bytes and numbers as hex digits, the way the tools show them.
+// Bytes and numbers as hex digits, the way the tools show them, and hex
+// digits read back (either case).
 #pragma once
 
 #include <string>
@@ -12,4 +13,12 @@ inline std::string HexByte(unsigned char byte) {
   return {kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
 }
 
-}  // namespace archive
+// The value of one hex digit, or -1 for any other character.
+inline int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace os

@@ -21,8 +21,11 @@ std::uint32_t ModuleFileName(char* buffer, std::uint32_t capacity);
 // UTF-8 of Linux paths.
 bool IsAnsiLeadByte(unsigned char byte);
 
-// Lead bytes of code page 932, for callers that must not depend on the system.
-bool IsCp932LeadByte(unsigned char byte);
+// Lead bytes of code page 932, for callers that must not depend on the
+// system (inline, so that the Wine-prefix model needs no library for it).
+inline bool IsCp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 // Storage for the platform's critical section, held by value.
 struct CriticalSectionStorage {

@@ -19,10 +19,14 @@ class UpdaterApp : public AppBase {
   // the player was told, kExitNotUpdated after any failure.
   std::int32_t Run() override;
 
-  // The exit codes of Run; AppMain gives -1 when Run does not run (not
-  // installed, or the player said No).
+  // The exit codes of Run; AppMain gives kExitStopped when Run does not run
+  // (not installed, or the player said No): 255 to a Linux shell.
   static constexpr std::int32_t kExitUpdated = 1;
   static constexpr std::int32_t kExitNotUpdated = 2;
+  static constexpr std::int32_t kExitStopped = -1;
+  // The Linux command's: the command line was not understood, or --yes
+  // cannot choose among several copies of the game.
+  static constexpr std::int32_t kExitUsage = 2;
 
   const char* archive_path() const { return archive_path_; }
 

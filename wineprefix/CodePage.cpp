@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "os/Process.h"
+
 namespace wineprefix {
 namespace {
 
@@ -56,7 +58,7 @@ class Converter {
   iconv_t cd_;
 };
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+using os::IsCp932LeadByte;
 
 // The user-defined area: lead bytes 0xF0 to 0xF9, each with the 188 trail
 // bytes 0x40-0x7E and 0x80-0xFC (Unicode U+E000 to U+E757).
@@ -86,7 +88,7 @@ std::optional<std::size_t> UserDefinedSlot(unsigned char lead, unsigned char tra
 bool HasUserDefinedCode(std::string_view cp932) {
   for (std::size_t i = 0; i < cp932.size(); ++i) {
     const auto lead = static_cast<unsigned char>(cp932[i]);
-    if (!IsLeadByte(lead) || i + 1 == cp932.size()) continue;
+    if (!IsCp932LeadByte(lead) || i + 1 == cp932.size()) continue;
     if (UserDefinedSlot(lead, static_cast<unsigned char>(cp932[i + 1]))) return true;
     ++i;
   }
@@ -150,7 +152,7 @@ bool ConvertResolvingAliases(std::string_view cp932, std::string* out, const cha
   std::size_t run_start = 0;
   for (std::size_t i = 0; i < cp932.size();) {
     const auto lead = static_cast<unsigned char>(cp932[i]);
-    if (!IsLeadByte(lead) || i + 1 == cp932.size()) {
+    if (!IsCp932LeadByte(lead) || i + 1 == cp932.size()) {
       ++i;
       continue;
     }

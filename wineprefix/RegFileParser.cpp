@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "os/Hex.h"
+
 namespace wineprefix {
 namespace {
 
@@ -9,15 +11,9 @@ constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 constexpr std::uint32_t kTypeSz = 1, kTypeExpandSz = 2, kTypeBinary = 3, kTypeDword = 4,
                         kTypeMultiSz = 7;
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return os::HexValue(c) >= 0; }
 
-unsigned HexValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  return static_cast<unsigned>(c - 'A' + 10);
-}
+unsigned HexValue(char c) { return static_cast<unsigned>(os::HexValue(c)); }
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';

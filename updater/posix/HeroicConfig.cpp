@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "os/Hex.h"
 #include "updater/posix/LauncherConfigs.h"
 
 namespace prefix_search {
@@ -28,13 +29,9 @@ bool ReadHex4(std::string_view s, std::size_t pos, std::uint32_t* value) {
   if (pos + 4 > s.size()) return false;
   *value = 0;
   for (std::size_t i = pos; i < pos + 4; ++i) {
-    const char c = s[i];
-    std::uint32_t digit;
-    if (c >= '0' && c <= '9') digit = static_cast<std::uint32_t>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<std::uint32_t>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<std::uint32_t>(c - 'A' + 10);
-    else return false;
-    *value = *value * 16 + digit;
+    const int digit = os::HexValue(s[i]);
+    if (digit < 0) return false;
+    *value = *value * 16 + static_cast<std::uint32_t>(digit);
   }
   return true;
 }

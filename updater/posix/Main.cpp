@@ -33,9 +33,9 @@
 namespace {
 
 constexpr std::int32_t kShowDefault = 10;
-constexpr int kExitUsage = 2;
-constexpr std::int32_t kExitStopped = -1;
-constexpr std::int32_t kExitUpdated = 1;
+constexpr std::int32_t kExitUsage = UpdaterApp::kExitUsage;
+constexpr std::int32_t kExitStopped = UpdaterApp::kExitStopped;
+constexpr std::int32_t kExitUpdated = UpdaterApp::kExitUpdated;
 
 struct Options {
   bool help = false;

@@ -12,6 +12,7 @@
 #include "updater/posix/ListDialog.h"
 #include "backends/posix/WinePaths.h"
 #include "backends/posix/WineRegistry.h"
+#include "updater/UpdaterApp.h"
 #include "updater/posix/EntryTexts.h"
 #include "updater/posix/PlayerSystem.h"
 
@@ -20,8 +21,8 @@ namespace {
 
 namespace posix = backends::posix;
 
-constexpr int kExitUsage = 2;
-constexpr int kExitStopped = 255;
+constexpr int kExitUsage = UpdaterApp::kExitUsage;
+constexpr int kExitStopped = UpdaterApp::kExitStopped;
 // Prefixes named one by one after "not installed"; the rest are counted.
 constexpr std::size_t kListedRejections = 20;
 // The longest answer read for the number of a copy.

@@ -1,9 +1,0 @@
-#include "os/Process.h"
-
-namespace os {
-
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-}  // namespace os
