@@ -128,19 +128,22 @@ constexpr char kSearchLimited[] =
 constexpr char kWhatToDo[] =
     "if the game is installed in another Wine prefix, name it: mesupdate --prefix DIR";
 
+inline std::string ArchiveToUpdate(const std::string& archive, bool leftover) {
+  return leftover ? "an interrupted update to finish: " + archive + "_"
+                  : "the archive to update: " + archive;
+}
+
 inline std::string FoundIn(const std::string& manager, const std::string& prefix,
                            const std::string& archive, bool leftover) {
   return "the game is in the " + manager + " prefix " + prefix + "; " +
-         (leftover ? "an interrupted update to finish: " + archive + "_"
-                   : "the archive to update: " + archive);
+         ArchiveToUpdate(archive, leftover);
 }
 
 // The same for a prefix the player named (--prefix or $WINEPREFIX).
 inline std::string FoundInNamed(const std::string& prefix, const std::string& source,
                                 const std::string& archive, bool leftover) {
   return "the game is in the Wine prefix " + prefix + " (" + source + "); " +
-         (leftover ? "an interrupted update to finish: " + archive + "_"
-                   : "the archive to update: " + archive);
+         ArchiveToUpdate(archive, leftover);
 }
 
 inline std::string SeveralCopies(std::size_t count) {
