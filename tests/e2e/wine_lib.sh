@@ -56,7 +56,7 @@ start_xvfb() {
 # takes far longer than copying it.
 make_wine_prefix() {
   # A server still running for an earlier prefix would outlive its deletion.
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
+  if [ -d "$WINEPREFIX" ]; then "$wineserver" -k >/dev/null 2>&1 || true; fi
   rm -rf "$WINEPREFIX"
   if [ -f "${MES_WINE_TEMPLATE:-/nonexistent}/system.reg" ]; then
     cp -a "$MES_WINE_TEMPLATE" "$WINEPREFIX"

@@ -1,7 +1,8 @@
 # Windows tests run under Wine, in one prefix made once per test run inside
 # the build folder. The prefix fixture also writes the registry keys the
 # wrapper tests read.
-set(MES_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# Not "wineprefix": that is the build folder of the source folder wineprefix/.
+set(MES_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-test-prefix)
 set(MES_WINE_ENV
   "WINEPREFIX=${MES_WINEPREFIX}"
   "WINELOADER=${MES_WINE}"
