@@ -39,7 +39,7 @@ write_buildinfo() {
   echo "built on $(. /etc/os-release && echo "$PRETTY_NAME") with:"
   local package
   for package in g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686 g++-12 \
-                 libcli11-dev cmake; do
+                 libcli11-dev libyaml-cpp-dev cmake; do
     echo "  $package $(package_version "$package")"
   done
   echo "Windows programs:"

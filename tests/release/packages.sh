@@ -53,7 +53,8 @@ check "the tarball holds the programs, the desktop entry, the guides and the not
   has_files "$linux" bin/mesupdate bin/mesarc share/applications/mesupdate.desktop \
   share/doc/mesupdate/README.md share/doc/mesupdate/LICENSE \
   share/doc/mesupdate/players-guide.txt share/doc/mesupdate/THIRD-PARTY-NOTICES
-check "the notices name CLI11" grep -q CLI11 "$linux/share/doc/mesupdate/THIRD-PARTY-NOTICES"
+names_both() { grep -q CLI11 "$1" && grep -q yaml-cpp "$1"; }
+check "the notices name CLI11 and yaml-cpp" names_both "$linux/share/doc/mesupdate/THIRD-PARTY-NOTICES"
 check "BUILDINFO names the commit" names_commit "$(cat dist/BUILDINFO)"
 check "SHA256SUMS covers BUILDINFO and both packages" \
   bash -c 'cd dist && sha256sum -c SHA256SUMS >/dev/null && [ "$(wc -l <SHA256SUMS)" -eq 3 ]'
